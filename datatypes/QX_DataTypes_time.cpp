@@ -1,0 +1,147 @@
+#include "QX_DataTypes_time.h"
+
+#include <cstdio>
+
+namespace qx {
+
+namespace {
+
+// Indexed by the 0-based month of a broken-down time; the 13th slot is a null end marker.
+constexpr const char* month_names[13] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",  "Jul",
+                                         "Aug", "Sep", "Oct", "Nov", "Dec", nullptr};
+
+constexpr std::int32_t kSecsPerDay = 86400;
+constexpr long long kClockFormLimit = 129600;  // 36 hours; longer durations read as days.
+
+// Folding a deviation into half a day (plus a margin for a clock tick between two readings)
+// absorbs the case where UTC and local time lie on different calendar days.
+constexpr std::int32_t kHalfDayFold = 43230;
+
+// Signed overflow is undefined, so additions that may leave the 64-bit range wrap explicitly.
+constexpr long long wrappingAdd(long long a, long long b) {
+  return static_cast<long long>(static_cast<unsigned long long>(a) +
+                                static_cast<unsigned long long>(b));
+}
+
+// Fills the six date and time fields that fromDate hands to mktime() for local midnight.
+void fillMidnight(std::tm& tm, int day, int month, int year, int isdst) {
+  tm = std::tm{};
+  tm.tm_mday = day;
+  tm.tm_mon = month - 1;
+  tm.tm_year = year - 1900;
+  tm.tm_isdst = isdst;
+}
+
+}  // namespace
+
+_qxTime::_qxTime(bool setNow) {
+  if (setNow) setCurrentTime(0);
+}
+
+void _qxTime::setCurrentTime(long long offsetSecs) {
+  epochSecs = wrappingAdd(static_cast<long long>(std::time(nullptr)), offsetSecs);
+}
+
+int _qxTime::secsTo(const _qxTime& other) const {
+  if (epochSecs <= 0) return 0;
+  if (other.epochSecs <= 0) return 2000000000;
+  const auto diff =
+      static_cast<unsigned long long>(other.epochSecs) - static_cast<unsigned long long>(epochSecs);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(diff));
+}
+
+void _qxTime::fromDate(int day, int month, int year) {
+  if (month > 12) month = 12;
+  if (month <= 0) month = 1;
+  if (day > 31) day = 31;
+  if (day <= 0) day = 1;
+  if (year < 0) {
+    year = 2014;
+  } else if (year <= 99) {
+    year += 2000;
+  } else if (year > 3000) {
+    year = 3000;
+  }
+
+  // The first conversion only finds out whether daylight saving is in effect at that midnight;
+  // the second one, given that flag, yields the exact instant. Starting from "daylight saving"
+  // makes a midnight that a spring-forward gap skips resolve to the first instant of the day
+  // (the moment the clocks jump) instead of the hour before it, on the previous day.
+  std::tm tm;
+  fillMidnight(tm, day, month, year, 1);
+  (void)std::mktime(&tm);
+  fillMidnight(tm, day, month, year, tm.tm_isdst);
+  epochSecs = static_cast<long long>(std::mktime(&tm));
+}
+
+bool _qxTime::to_tm(std::tm& out) const {
+  const auto t = static_cast<std::time_t>(epochSecs);
+  return localtime_r(&t, &out) != nullptr;
+}
+
+void _qxTime::testIfOfsetIsRight(bool adjust) {
+  if (!adjust) return;
+  const long long now = static_cast<long long>(std::time(nullptr));
+  const auto probe =
+      static_cast<std::time_t>(wrappingAdd(now, -static_cast<long long>(qxTime_Start_OffSet)));
+  std::tm local;
+  if (localtime_r(&probe, &local) == nullptr) return;
+
+  // Both terms are below one day, so the 32-bit difference cannot overflow.
+  const std::int32_t wallSecs = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+  std::int32_t deviation = wallSecs - static_cast<std::int32_t>(now % kSecsPerDay);
+  if (deviation < -kHalfDayFold) {
+    deviation += kSecsPerDay;
+  } else if (deviation > kHalfDayFold) {
+    deviation -= kSecsPerDay;
+  }
+  qxTime_Start_OffSet = static_cast<std::int32_t>(static_cast<std::uint32_t>(qxTime_Start_OffSet) +
+                                                  static_cast<std::uint32_t>(deviation));
+}
+
+_qxString8_allSize<50> _qxTime::asQX8StringHourMinSec() const {
+  if (qxTime_Start_OffSet == -1) testIfOfsetIsRight(true);
+  _qxString8_allSize<50> result;
+  const long long wall = wrappingAdd(epochSecs, qxTime_Start_OffSet);
+  // Truncating division keeps each field's sign: hours in -23..23, minutes and seconds in -59..59.
+  const auto hours = static_cast<int>((wall / 3600) % 24);
+  const auto minutes = static_cast<int>((wall / 60) % 60);
+  const auto seconds = static_cast<int>(wall % 60);
+  std::snprintf(result.text, sizeof result.text, "%02d:%02d.%02d", hours, minutes, seconds);
+  result.calcLength();
+  return result;
+}
+
+_qxString8_allSize<250> _qxTime::asQX8StringDateMonthYear() const {
+  if (epochSecs == 0) return _qxString8_allSize<250>("-.-");
+  std::tm tm;
+  if (epochSecs < 0 || !to_tm(tm) || tm.tm_mon < 0 || tm.tm_mon > 11) {
+    return _qxString8_allSize<250>("--.-");
+  }
+  _qxString8_allSize<250> scratch;
+  // The year is widened: tm_year may be as large as INT_MAX, and adding 1900 must not overflow.
+  std::snprintf(scratch.text, sizeof scratch.text, "%02d.%s.%02lld ", tm.tm_mday,
+                month_names[tm.tm_mon], static_cast<long long>(tm.tm_year) + 1900);
+  scratch.calcLength();
+  return scratch;
+}
+
+_qxString8_allSize<25> qxSec2dhms8(long long secs) {
+  _qxString8_allSize<25> result;
+  const long long hours = secs / 3600;
+  if (secs > kClockFormLimit) {
+    result.addNr(secs / kSecsPerDay);
+    result.addText("d ");
+    result.addNr(hours % 24);
+    result.addText("h");
+  } else {
+    result.addNr(hours, 2);
+    result.addText(":");
+    result.addNr((secs / 60) % 60, 2);
+    result.addText(".");
+    result.addNr(secs % 60, 2);
+  }
+  return result;
+}
+
+}  // namespace qx
