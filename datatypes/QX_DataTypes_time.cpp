@@ -81,21 +81,27 @@ bool _qxTime::to_tm(std::tm& out) const {
 
 void _qxTime::testIfOfsetIsRight(bool adjust) {
   if (!adjust) return;
-  const long long now = static_cast<long long>(std::time(nullptr));
-  const auto probe =
-      static_cast<std::time_t>(wrappingAdd(now, -static_cast<long long>(qxTime_Start_OffSet)));
+  // The clock is read at the moment of measurement itself, and the deviation is how far the wall
+  // clock is from what the current offset shows for that moment. Reading it at now minus the
+  // offset instead would, from the "not measured" value -1, read the zone one second ahead: in
+  // the last second before a daylight-saving change the clock line would be an hour wrong. The
+  // unmeasured state therefore starts from 0, which changes no other result.
+  const std::int32_t start = qxTime_Start_OffSet == -1 ? 0 : qxTime_Start_OffSet;
+  const auto now = static_cast<long long>(std::time(nullptr));
+  const auto probe = static_cast<std::time_t>(now);
   std::tm local;
   if (localtime_r(&probe, &local) == nullptr) return;
 
-  // Both terms are below one day, so the 32-bit difference cannot overflow.
+  // Both terms are below one day in magnitude, so the 32-bit difference cannot overflow.
   const std::int32_t wallSecs = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-  std::int32_t deviation = wallSecs - static_cast<std::int32_t>(now % kSecsPerDay);
+  const auto shownSecs = static_cast<std::int32_t>(wrappingAdd(now, start) % kSecsPerDay);
+  std::int32_t deviation = wallSecs - shownSecs;
   if (deviation < -kHalfDayFold) {
     deviation += kSecsPerDay;
   } else if (deviation > kHalfDayFold) {
     deviation -= kSecsPerDay;
   }
-  qxTime_Start_OffSet = static_cast<std::int32_t>(static_cast<std::uint32_t>(qxTime_Start_OffSet) +
+  qxTime_Start_OffSet = static_cast<std::int32_t>(static_cast<std::uint32_t>(start) +
                                                   static_cast<std::uint32_t>(deviation));
 }
 

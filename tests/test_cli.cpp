@@ -172,6 +172,25 @@ const Case kCases[] = {
      176,
      1672531200,
      "XXX+5"},
+    // The last second before a daylight-saving change still shows the old wall-clock time.
+    {{kP},
+     "The time is 26.Mar.2023  01:59.59\nSeconds since 1.1.2023: 7264799\n"
+     "Returning Exit Code 7264799\n",
+     31,
+     1679792399,
+     "Europe/Berlin"},
+    {{kP},
+     "The time is 29.Oct.2023  02:59.59\nSeconds since 1.1.2023: 26013599\n"
+     "Returning Exit Code 26013599\n",
+     159,
+     1698541199,
+     "Europe/Berlin"},
+    // A clock at the epoch reads as unset: the count is the fixed 2000000000.
+    {{kP},
+     "The time is -.- 00:00.00\nSeconds since 1.1.2023: 2000000000\nReturning Exit Code "
+     "2000000000\n",
+     0,
+     0},
     // After 2038 the 64-bit clock still works; the 32-bit count has wrapped by 2100.
     {{kP, "-b4"},
      "The time is 01.Jan.2100  00:00.00\nSeconds since 1.1.2023: -1865053696\n"
