@@ -85,12 +85,11 @@ void _qxTime::testIfOfsetIsRight(bool adjust) {
   // clock is from what the current offset shows for that moment. Reading it at now minus the
   // offset instead would, from the "not measured" value -1, read the zone one second ahead: in
   // the last second before a daylight-saving change the clock line would be an hour wrong. The
-  // unmeasured state therefore starts from 0, which changes no other result.
+  // unmeasured state therefore counts as 0.
   const std::int32_t start = qxTime_Start_OffSet == -1 ? 0 : qxTime_Start_OffSet;
-  const auto now = static_cast<long long>(std::time(nullptr));
-  const auto probe = static_cast<std::time_t>(now);
+  const std::time_t now = std::time(nullptr);
   std::tm local;
-  if (localtime_r(&probe, &local) == nullptr) return;
+  if (localtime_r(&now, &local) == nullptr) return;
 
   // Both terms are below one day in magnitude, so the 32-bit difference cannot overflow.
   const std::int32_t wallSecs = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;

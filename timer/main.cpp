@@ -49,7 +49,8 @@ int byteFlagIndex(const ArgText& arg) {
 
 void printClockLine(const _qxTime& now) {
   const auto timeOfDay = now.asQX8StringHourMinSec();
-  const auto date = now.asQX8StringDateMonthYear();  // Ends in a blank: two blanks follow.
+  // A valid date text ends in a blank, so two blanks stand before the time of day.
+  const auto date = now.asQX8StringDateMonthYear();
   std::printf("The time is %s %s\n", date.text, timeOfDay.text);
 }
 
