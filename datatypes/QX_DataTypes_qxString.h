@@ -58,7 +58,7 @@ class _qxString8_allSize {
   _qxString8_allSize() : length(0), text{} {}
 
   // Copies at most N characters of src, then zeroes every byte after them. A null src gives a
-  // cleared object. Only the first N + 1 bytes of src are ever read.
+  // cleared object. At most the first N bytes of src are read.
   explicit _qxString8_allSize(const char* src) : length(0) {
     if (src == nullptr) {
       clear();

@@ -119,10 +119,9 @@ _qxString8_allSize<50> _qxTime::asQX8StringHourMinSec() const {
 
 _qxString8_allSize<250> _qxTime::asQX8StringDateMonthYear() const {
   if (epochSecs == 0) return _qxString8_allSize<250>("-.-");
+  // A successful conversion always gives a month of 0 .. 11, a valid index into month_names.
   std::tm tm;
-  if (epochSecs < 0 || !to_tm(tm) || tm.tm_mon < 0 || tm.tm_mon > 11) {
-    return _qxString8_allSize<250>("--.-");
-  }
+  if (epochSecs < 0 || !to_tm(tm)) return _qxString8_allSize<250>("--.-");
   _qxString8_allSize<250> scratch;
   // The year is widened: tm_year may be as large as INT_MAX, and adding 1900 must not overflow.
   std::snprintf(scratch.text, sizeof scratch.text, "%02d.%s.%02lld ", tm.tm_mday,
