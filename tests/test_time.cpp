@@ -38,8 +38,8 @@ TEST(TimeValue, FromDateClampsMapsTheYearAndGivesLocalMidnight) {
       {"UTC0", 1, 1, 2023, 1672531200}, {"UTC0", 0, 0, 23, 1672531200}, {"XXX-1", 1, 1, 2023, 1672527600},
       {"Asia/Kolkata", 1, 1, 2023, 1672511400}, {"UTC0", 40, 13, -5, 1419984000}, {"UTC0", 31, 4, 2023, 1682899200},
       {"UTC0", 1, 1, 5000, 32503680000}, {"UTC0", 1, 1, INT_MAX, 32503680000}, {"UTC0", 1, 1, 1970, 0},
-      {"UTC0", 1, 1, 1969, -31536000}, {"Europe/Berlin", 1, 7, 2023, 1688162400},
-      {"America/Sao_Paulo", 4, 11, 2018, 1541300400},  // Midnight skipped: the day starts at the jump.
+      {"UTC0", 1, 1, 1969, -31536000}, {"Europe/Berlin", 1, 7, 2023, 1688162400}, {"Australia/Sydney", 1, 1, 2023, 1672491600},
+      {"America/Sao_Paulo", 4, 11, 2018, 1541296800},  // Midnight skipped: 23:00 of the day before.
   };
   for (const auto& r : rows) {
     ZoneGuard zone(r.tz);
