@@ -1,6 +1,5 @@
 #include "QX_DataTypes_time.h"
 
-#include <cstdio>
 
 namespace qx {
 
@@ -115,8 +114,13 @@ _qxString8_allSize<50> _qxTime::asQX8StringHourMinSec() const {
   const auto hours = static_cast<int>((wall / 3600) % 24);
   const auto minutes = static_cast<int>((wall / 60) % 60);
   const auto seconds = static_cast<int>(wall % 60);
-  std::snprintf(result.text, sizeof result.text, "%02d:%02d.%02d", hours, minutes, seconds);
-  result.calcLength();
+  // "%02d:%02d.%02d", built without the cost of a formatted print: for values of -99 .. 99 the
+  // at-least-two-characters form of addNr gives the same characters as %02d.
+  result.addNr(hours, 2);
+  result.addText(":");
+  result.addNr(minutes, 2);
+  result.addText(".");
+  result.addNr(seconds, 2);
   return result;
 }
 
@@ -125,11 +129,15 @@ _qxString8_allSize<250> _qxTime::asQX8StringDateMonthYear() const {
   // A successful conversion always gives a month of 0 .. 11, a valid index into month_names.
   std::tm tm;
   if (epochSecs < 0 || !to_tm(tm)) return _qxString8_allSize<250>("--.-");
-  _qxString8_allSize<250> scratch;
+  // "%02d.%s.%02lld ", built by hand as in the time of day; the day of the month is 1 .. 31.
   // The year is widened: tm_year may be as large as INT_MAX, and adding 1900 must not overflow.
-  std::snprintf(scratch.text, sizeof scratch.text, "%02d.%s.%02lld ", tm.tm_mday,
-                month_names[tm.tm_mon], static_cast<long long>(tm.tm_year) + 1900);
-  scratch.calcLength();
+  _qxString8_allSize<250> scratch;
+  scratch.addNr(tm.tm_mday, 2);
+  scratch.addText(".");
+  scratch.addText(month_names[tm.tm_mon]);
+  scratch.addText(".");
+  scratch.addNr(static_cast<long long>(tm.tm_year) + 1900, 2);
+  scratch.addText(" ");
   return scratch;
 }
 
