@@ -1,6 +1,5 @@
 #include "QX_DataTypes_time.h"
 
-
 namespace qx {
 
 namespace {
