@@ -1,46 +1,20 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "process.h"
 #include "qx_version.h"
 
 namespace {
 
-std::vector<char*> pointers(const std::vector<std::string>& strings) {
-  std::vector<char*> result;
-  for (const auto& s : strings) result.push_back(const_cast<char*>(s.c_str()));
-  result.push_back(nullptr);
-  return result;
-}
-
 // Runs the real binary with exactly this argument vector (argument 0 included) at a frozen
-// instant in one zone, in an environment that holds nothing else. Returns stdout and the exit
-// status, or 1000 + the signal that ended the run.
+// instant in one zone, in an environment that holds nothing else.
 std::pair<std::string, int> runTicker(const std::vector<std::string>& args, long long epoch,
                                       const char* tz) {
-  const std::vector<std::string> env = {std::string("TZ=") + tz, "FAKETIME_FMT=%s",
-                                        "FAKETIME=" + std::to_string(epoch),
-                                        "LD_PRELOAD=" QX_PRELOAD};
-  auto argv = pointers(args), envp = pointers(env);
-  int fds[2];
-  if (pipe(fds) != 0) return {"pipe failed", -1};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], STDOUT_FILENO), close(fds[0]), close(fds[1]);
-    execve(QX_TICKER, argv.data(), envp.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string out;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return {out, WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status)};
+  return qx_test::runProcess(QX_TICKER, args,
+                             {std::string("TZ=") + tz, "FAKETIME_FMT=%s",
+                              "FAKETIME=" + std::to_string(epoch), "LD_PRELOAD=" QX_PRELOAD});
 }
 
 const std::string kBanner =
