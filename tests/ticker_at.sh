@@ -1,0 +1,6 @@
+#!/bin/sh
+# Stand-in for qxConsoleTicker in the example script's tests. It runs the real binary under
+# libfaketime at QX_FIRST on its first call and at QX_LATER on every later one, which can put a
+# carry between the runs of a save. The file QX_CALLED marks the first call as done.
+if [ -e "$QX_CALLED" ]; then at=$QX_LATER; else at=$QX_FIRST; : >"$QX_CALLED"; fi
+FAKETIME_FMT=%s FAKETIME=$at LD_PRELOAD=$QX_PRELOAD exec "$QX_REAL" "$@"
