@@ -46,7 +46,11 @@ void runText(Input& in) {
   qx::_qxString8_allSize<N> t;
   std::string model;
   bool zeroTail = true;
-  auto cut = [](std::string s) { return s.substr(0, s.find('\0')).substr(0, N); };
+  auto cut = [](const std::string& s) { return s.substr(0, s.find('\0')).substr(0, N); };
+  auto append = [&model](const std::string& s) {
+    model += s;
+    if (model.size() > N) model.resize(N);
+  };
   while (in.size) {
     const uint8_t op = in.byte();
     switch (op % 8) {
@@ -65,13 +69,13 @@ void runText(Input& in) {
       case 2: {
         const std::string s = in.chunk();
         t.addText(s.c_str());
-        model = (model + cut(s)).substr(0, N), zeroTail = false;
+        append(cut(s)), zeroTail = false;
         break;
       }
       case 3: {
         const auto nr = in.value<long long>();
         t.addNr(nr);
-        model = (model + std::to_string(nr)).substr(0, N), zeroTail = false;
+        append(std::to_string(nr)), zeroTail = false;
         break;
       }
       case 4: {
@@ -80,7 +84,7 @@ void runText(Input& in) {
         t.addNr(nr, digits);
         std::string s = std::to_string(nr);
         if (s.size() < digits) s.insert(0, digits - s.size(), '0');
-        model = (model + s).substr(0, N), zeroTail = false;
+        append(s), zeroTail = false;
         break;
       }
       case 5: {  // Raw bytes written straight into text, as a formatter would; calcLength

@@ -13,6 +13,7 @@ namespace qx_test {
 
 inline std::vector<char*> pointers(const std::vector<std::string>& strings) {
   std::vector<char*> result;
+  result.reserve(strings.size() + 1);
   for (const auto& s : strings) result.push_back(const_cast<char*>(s.c_str()));
   result.push_back(nullptr);
   return result;
