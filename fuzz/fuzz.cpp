@@ -2,7 +2,7 @@
 //   QX_FUZZ_TEXT      operations on the fixed-capacity text, checked against a plain model;
 //   QX_FUZZ_DURATION  qxSec2dhms8 over any 64-bit value, parsed back into its fields;
 //   QX_FUZZ_TIME      fromDate, secsTo and the two clock texts over any values and zones.
-// Each check that fails calls abort(), which libFuzzer reports with the input that caused it.
+// A failed check calls abort(), which libFuzzer reports with the input that caused it.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,21 +16,19 @@ namespace {
 
 #define QX_CHECK(cond) ((cond) ? void(0) : std::abort())
 
-// Reads fixed-size values and byte strings off the front of the input; past its end, zeros.
+// Takes values and byte strings off the front of the input; past its end, zeros.
 struct Input {
   const uint8_t* data;
   size_t size;
-  uint8_t byte() { return size ? (--size, *data++) : 0; }
   template <typename T>
   T value() {
     T v{};
     const size_t n = size < sizeof v ? size : sizeof v;
-    std::memcpy(&v, data, n);
-    data += n, size -= n;
+    std::memcpy(&v, data, n), data += n, size -= n;
     return v;
   }
-  std::string chunk() {  // A length byte, then up to that many bytes (NULs included).
-    const size_t n = byte() < size ? data[-1] : size;
+  std::string chunk() {  // A length byte, then up to that many bytes, NULs included.
+    const size_t want = value<uint8_t>(), n = want < size ? want : size;
     std::string s(reinterpret_cast<const char*>(data), n);
     data += n, size -= n;
     return s;
@@ -38,126 +36,90 @@ struct Input {
 };
 
 #ifdef QX_FUZZ_TEXT
-// The text after each operation must equal the model (the same operations on std::string, cut
-// at N), keep its terminator, and hold only zeros after it where construction, clear() or
-// clearUnused() promise that.
+// After each operation the text must hold what the same operations give on a plain string cut
+// at N, keep its terminator, and be all zeros after it where construction, clear() and
+// clearUnused() promise that. Bit 3 of the operation byte passes null instead of the string.
 template <int N>
 void runText(Input& in) {
   qx::_qxString8_allSize<N> t;
   std::string model;
-  bool zeroTail = true;
   auto cut = [](const std::string& s) { return s.substr(0, s.find('\0')).substr(0, N); };
-  auto append = [&model](const std::string& s) {
-    model += s;
-    if (model.size() > N) model.resize(N);
-  };
-  while (in.size) {
-    const uint8_t op = in.byte();
+  while (in.size != 0) {
+    const auto op = in.value<uint8_t>();
+    const auto minDigits = in.value<uint8_t>();
+    const auto nr = in.value<long long>();
+    const std::string s = in.chunk(), before(t.text, N + 1), digits = std::to_string(nr);
+    const char* src = (op & 8) != 0 ? nullptr : s.c_str();
+    const size_t raw = s.size() < N + 1 ? s.size() : N + 1;
     switch (op % 8) {
-      case 0: {
-        const std::string s = in.chunk();
-        new (&t) qx::_qxString8_allSize<N>(op & 8 ? nullptr : s.c_str());
-        model = op & 8 ? "" : cut(s), zeroTail = true;
+      case 0: new (&t) qx::_qxString8_allSize<N>(src), model = src ? cut(s) : ""; break;
+      case 1: t = src, model = src ? cut(s) : ""; break;
+      case 2: t.addText(s.c_str()), model += cut(s); break;
+      case 3: t.addNr(nr), model += digits; break;
+      case 4:
+        t.addNr(nr, minDigits);
+        model +=
+            std::string(minDigits > digits.size() ? minDigits - digits.size() : 0, '0') + digits;
         break;
-      }
-      case 1: {
-        const std::string s = in.chunk();
-        t = op & 8 ? nullptr : s.c_str();
-        model = op & 8 ? "" : cut(s), zeroTail = false;
+      case 5:  // Raw bytes written straight into text, as a formatter would, over the old ones.
+        std::memcpy(t.text, s.data(), raw), t.calcLength(),
+            model = cut(s.substr(0, raw) + before.substr(raw));
         break;
-      }
-      case 2: {
-        const std::string s = in.chunk();
-        t.addText(s.c_str());
-        append(cut(s)), zeroTail = false;
-        break;
-      }
-      case 3: {
-        const auto nr = in.value<long long>();
-        t.addNr(nr);
-        append(std::to_string(nr)), zeroTail = false;
-        break;
-      }
-      case 4: {
-        const auto nr = in.value<long long>();
-        const unsigned char digits = in.byte();
-        t.addNr(nr, digits);
-        std::string s = std::to_string(nr);
-        if (s.size() < digits) s.insert(0, digits - s.size(), '0');
-        append(s), zeroTail = false;
-        break;
-      }
-      case 5: {  // Raw bytes written straight into text, as a formatter would; calcLength
-                 // then sees them followed by whatever text held before.
-        const std::string s = in.chunk().substr(0, N + 1);
-        const std::string before(t.text, N + 1);
-        std::memcpy(t.text, s.data(), s.size());
-        t.calcLength();
-        model = cut(s + before.substr(s.size())), zeroTail = false;
-        break;
-      }
-      case 6: t.clear(), model.clear(), zeroTail = true; break;
-      default: t.clearUnused(), zeroTail = true; break;
+      case 6: t.clear(), model.clear(); break;
+      default: t.clearUnused(); break;
     }
-    QX_CHECK(t.length <= N && t.text[t.length] == '\0');
-    QX_CHECK(model == std::string(t.text, t.length));
+    model.resize(model.size() < N ? model.size() : N);
+    QX_CHECK(t.length <= N && t.text[t.length] == '\0' && model == std::string(t.text, t.length));
+    const bool zeroTail = op % 8 == 0 || op % 8 >= 6;
     for (int k = t.length; zeroTail && k <= N; ++k) QX_CHECK(t.text[k] == '\0');
   }
 }
 #endif
 
 #ifdef QX_FUZZ_DURATION
-// Parses the next signed decimal field and the separator after it.
-long long field(const char*& p, char separator) {
-  char* end = nullptr;
-  const long long v = std::strtoll(p, &end, 10);
-  QX_CHECK(end != p && *end == separator);
-  p = end + (separator ? 1 : 0);
+// Parses the next signed decimal field and checks the character that ends it.
+long long field(const char*& p, char end) {
+  char* stop = nullptr;
+  const long long v = std::strtoll(p, &stop, 10);
+  QX_CHECK(stop != p && *stop == end);
+  p = stop + 1;
   return v;
 }
 
+// The text must fit 25 characters and read back as the fields it stands for.
 void runDuration(Input& in) {
   const auto secs = in.value<long long>();
   const auto text = qx::qxSec2dhms8(secs);
-  QX_CHECK(text.length <= 25 && std::strlen(text.text) == text.length);
   const char* p = text.text;
+  QX_CHECK(text.length <= 25 && std::strlen(p) == text.length);
   if (secs > 129600) {
-    QX_CHECK(field(p, 'd') == secs / 86400 && *p++ == ' ');
-    QX_CHECK(field(p, 'h') == (secs / 3600) % 24 && *p == '\0');
+    QX_CHECK(field(p, 'd') == secs / 86400 && *p++ == ' ' && field(p, 'h') == secs / 3600 % 24 &&
+             *p == '\0');
   } else {
-    QX_CHECK(field(p, ':') == secs / 3600);
-    QX_CHECK(field(p, '.') == (secs / 60) % 60);
-    QX_CHECK(field(p, '\0') == secs % 60);
+    QX_CHECK(field(p, ':') == secs / 3600 && field(p, '.') == secs / 60 % 60 &&
+             field(p, '\0') == secs % 60);
   }
 }
 #endif
 
 #ifdef QX_FUZZ_TIME
-const char* const kZones[] = {"UTC0",
-                              "Europe/Berlin",
-                              "America/Sao_Paulo",
-                              "Australia/Lord_Howe",
-                              "Pacific/Kiritimati",
-                              "Asia/Kathmandu",
-                              "America/St_Johns",
-                              "Pacific/Apia",
-                              "Nowhere/Bogus",
-                              "XXX-14",
-                              "<+0545>-5:45",
-                              ""};
+// clang-format off
+const char* const kZones[] = {"UTC0", "Europe/Berlin", "America/Sao_Paulo", "Australia/Lord_Howe",
+    "Pacific/Kiritimati", "Asia/Kathmandu", "America/St_Johns", "Pacific/Apia", "Nowhere/Bogus",
+    "XXX-14", "<+0545>-5:45", ""};
+// clang-format on
 
-// The calendar date that fromDate promises midnight of: the clamped day, month and year.
+// UTC midnight of the date that fromDate clamps its arguments to.
 long long clampedUtcMidnight(int day, int month, int year) {
-  month = month > 12 ? 12 : month <= 0 ? 1 : month;
-  day = day > 31 ? 31 : day <= 0 ? 1 : day;
-  year = year < 0 ? 2014 : year <= 99 ? 2000 + year : year > 3000 ? 3000 : year;
   std::tm tm{};
-  tm.tm_mday = day, tm.tm_mon = month - 1, tm.tm_year = year - 1900;
+  tm.tm_mday = day > 31 ? 31 : day <= 0 ? 1 : day;
+  tm.tm_mon = (month > 12 ? 12 : month <= 0 ? 1 : month) - 1;
+  tm.tm_year = (year < 0 ? 2014 : year <= 99 ? 2000 + year : year > 3000 ? 3000 : year) - 1900;
   return static_cast<long long>(timegm(&tm));
 }
 
 void runTime(Input& in) {
-  setenv("TZ", kZones[in.byte() % (sizeof kZones / sizeof *kZones)], 1);
+  setenv("TZ", kZones[in.value<uint8_t>() % (sizeof kZones / sizeof *kZones)], 1);
   tzset();
   const auto day = in.value<int>(), month = in.value<int>(), year = in.value<int>();
   qx::_qxTime date;
@@ -169,22 +131,19 @@ void runTime(Input& in) {
 
   qx::_qxTime a, b;
   a.epochSecs = in.value<long long>(), b.epochSecs = in.value<long long>();
-  const int d = a.secsTo(b);
-  const auto expected = a.epochSecs <= 0 ? 0
-                        : b.epochSecs <= 0
-                            ? 2000000000
-                            : static_cast<int32_t>(static_cast<uint64_t>(b.epochSecs) -
-                                                   static_cast<uint64_t>(a.epochSecs));
-  QX_CHECK(d == expected);
+  const auto diff = static_cast<uint64_t>(b.epochSecs) - static_cast<uint64_t>(a.epochSecs);
+  QX_CHECK(a.secsTo(b) == (a.epochSecs <= 0   ? 0
+                           : b.epochSecs <= 0 ? 2000000000
+                                              : static_cast<int32_t>(diff)));
 
-  // Any offset, measured or not, must give a well-formed time of day.
-  qx::_qxTime::qxTime_Start_OffSet = in.byte() & 1 ? -1 : in.value<int32_t>();
+  // Any offset, measured or set, gives a time of day of three fields of two or three characters.
+  qx::_qxTime::qxTime_Start_OffSet = (in.value<uint8_t>() & 1) != 0 ? -1 : in.value<int32_t>();
   const auto hms = a.asQX8StringHourMinSec();
   QX_CHECK(hms.length >= 8 && hms.length <= 11 && std::strlen(hms.text) == hms.length);
   const auto dmy = b.asQX8StringDateMonthYear();
-  QX_CHECK(dmy.length <= 250 && std::strlen(dmy.text) == dmy.length);
+  QX_CHECK(std::strlen(dmy.text) == dmy.length);
   QX_CHECK(b.epochSecs > 0 ? dmy.text[dmy.length - 1] == ' ' || !std::strcmp(dmy.text, "--.-")
-                           : !std::strcmp(dmy.text, b.epochSecs ? "--.-" : "-.-"));
+                           : !std::strcmp(dmy.text, b.epochSecs != 0 ? "--.-" : "-.-"));
 }
 #endif
 
@@ -193,7 +152,7 @@ void runTime(Input& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in{data, size};
 #if defined(QX_FUZZ_TEXT)
-  switch (in.byte() % 4) {
+  switch (in.value<uint8_t>() % 4) {
     case 0: runText<25>(in); break;
     case 1: runText<50>(in); break;
     case 2: runText<100>(in); break;

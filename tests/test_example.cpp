@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,19 +12,17 @@ namespace {
 // and `later` on every call after.
 std::pair<std::string, int> runExample(const std::vector<std::string>& args, const char* tz,
                                        long long first, long long later) {
-  char called[] = "/tmp/qx_called_XXXXXX";
-  const int fd = mkstemp(called);
-  if (fd < 0) return {"mkstemp failed", -1};
-  close(fd), unlink(called);  // The stand-in creates it on its first call.
+  const std::string called = testing::TempDir() + "qx_called_" + std::to_string(getpid());
+  unlink(called.c_str());  // The stand-in creates it on its first call.
   std::vector<std::string> argv = {"sh", QX_SOURCE_DIR "/examples/elapsed.sh"};
   argv.insert(argv.end(), args.begin(), args.end());
-  auto result = qx_test::runProcess(
-      "/bin/sh", argv,
-      {"PATH=/usr/bin:/bin", std::string("TZ=") + tz,
-       "QX_TICKER=" QX_SOURCE_DIR "/tests/ticker_at.sh", "QX_REAL=" QX_TICKER,
-       "QX_PRELOAD=" QX_PRELOAD, "QX_FIRST=" + std::to_string(first),
-       "QX_LATER=" + std::to_string(later), std::string("QX_CALLED=") + called});
-  unlink(called);
+  auto result =
+      qx_test::runProcess("/bin/sh", argv,
+                          {"PATH=/usr/bin:/bin", std::string("TZ=") + tz,
+                           "QX_TICKER=" QX_SOURCE_DIR "/tests/ticker_at.sh", "QX_REAL=" QX_TICKER,
+                           "QX_PRELOAD=" QX_PRELOAD, "QX_FIRST=" + std::to_string(first),
+                           "QX_LATER=" + std::to_string(later), "QX_CALLED=" + called});
+  unlink(called.c_str());
   return result;
 }
 
@@ -34,25 +31,17 @@ std::pair<std::string, int> runExample(const std::vector<std::string>& args, con
 // "255 4 2 1", 255 seconds off.
 // clang-format off
 TEST(Example, SaveThenReportRoundTrip) {
-  const struct { const char* tz; long long first, later; const char* saved; } rows[] = {
-      {"UTC0", 1689440260, 1689440260, "4 3 2 1"}, {"Europe/Berlin", 1701807669, 1701807669, "69 199 190 1"},
-      {"UTC0", 1689440511, 1689440512, "0 4 2 1"},  // Carry between the first run and the second.
+  const struct { const char* tz; long long first, later; std::vector<std::string> saved; } rows[] = {
+      {"UTC0", 1689440260, 1689440260, {"4", "3", "2", "1"}}, {"Europe/Berlin", 1701807669, 1701807669, {"69", "199", "190", "1"}},
+      {"UTC0", 1689440511, 1689440512, {"0", "4", "2", "1"}},  // Carry between the first run and the second.
   };
   for (const auto& r : rows) {
-    const auto [saved, saveStatus] = runExample({"save"}, r.tz, r.first, r.later);
-    EXPECT_EQ(saved, std::string(r.saved) + "\n") << r.tz << ' ' << r.first;
-    EXPECT_EQ(saveStatus, 0);
+    const auto& b = r.saved;
+    EXPECT_EQ(runExample({"save"}, r.tz, r.first, r.later), std::make_pair(b[0] + ' ' + b[1] + ' ' + b[2] + ' ' + b[3] + '\n', 0));
     const long long at = r.later + 3725;
-    std::vector<std::string> args = {"report"};
-    for (const char* b = r.saved; *b;) {
-      const char* end = b + strcspn(b, " ");
-      args.emplace_back(b, end);
-      b = *end ? end + 1 : end;
-    }
-    const auto [report, reportStatus] = runExample(args, r.tz, at, at);
-    EXPECT_NE(report.find("\nDifference: 01:02.05\nDifference seconds: 3725\n"), std::string::npos)
-        << report;
-    EXPECT_EQ(reportStatus, 0);
+    const auto [report, status] = runExample({"report", b[0], b[1], b[2], b[3]}, r.tz, at, at);
+    EXPECT_NE(report.find("\nDifference: 01:02.05\nDifference seconds: 3725\n"), std::string::npos) << report;
+    EXPECT_EQ(status, 0);
   }
 }
 
@@ -61,9 +50,8 @@ TEST(Example, RejectsMalformedCommandLines) {
       {"report", "1", "2", "3", "256"}, {"report", "1", "2", "3", "-1"}, {"report", "1", "2", "3", ""},
       {"report", "1", "2", "3", "99999999999999999999"}};
   for (const auto& args : rows) {
-    const auto [out, status] = runExample(args, "UTC0", 1689440260, 1689440260);
-    EXPECT_EQ(status, 2) << ::testing::PrintToString(args);
-    EXPECT_EQ(out, "");
+    EXPECT_EQ(runExample(args, "UTC0", 1689440260, 1689440260), std::make_pair(std::string(), 2))
+        << testing::PrintToString(args);
   }
 }
 // clang-format on
