@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ticker=build/release/qxConsoleTicker
-[[ -x "$ticker" ]] || cmake --workflow --preset release >/dev/null
+cmake --workflow --preset release >/dev/null  # Incremental: never checks a stale binary.
 faketime_lib=$(find /usr/lib /usr/lib64 -name libfaketime.so.1 -print -quit 2>/dev/null)
 [[ -n "$faketime_lib" ]] || { echo "libfaketime.so.1 not found" >&2; exit 2; }
 
