@@ -66,8 +66,11 @@ TEST_P(ZoneSweep, ClockLineAndCountAgreeWithGnuDate) {
     std::vector<long long> instants(std::begin(kInstants), std::end(kInstants));
     if (const long long t = lastSecondBeforeDstChange()) instants.push_back(t);
     // GNU date answers for local midnight of 1 January 2023 first, then for each instant.
-    std::ofstream(dates) << "2023-01-01 00:00:00\n";
-    for (const long long t : instants) std::ofstream(dates, std::ios::app) << '@' << t << '\n';
+    {
+      std::ofstream input(dates);
+      input << "2023-01-01 00:00:00\n";
+      for (const long long t : instants) input << '@' << t << '\n';
+    }
     std::istringstream oracle(qx_test::runProcess("/usr/bin/date",
                                                   {"date", "-f", dates, "+%s %d.%b.%Y  %H:%M.%S"},
                                                   {"TZ=" + zone, "LC_ALL=C"})
