@@ -2,6 +2,7 @@
 // output and exit status.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,16 +21,24 @@ inline std::vector<char*> pointers(const std::vector<std::string>& strings) {
 }
 
 // Runs path with exactly this argument vector (argument 0 included) and environment. Returns
-// standard output and the exit status, or 1000 + the signal that ended the run.
+// standard output and the exit status, or 1000 + the signal that ended the run. With stdoutPath,
+// standard output goes to that file instead, or is closed when the path is empty, and standard
+// error is returned.
 inline std::pair<std::string, int> runProcess(const char* path,
                                               const std::vector<std::string>& args,
-                                              const std::vector<std::string>& env) {
+                                              const std::vector<std::string>& env,
+                                              const char* stdoutPath = nullptr) {
   auto argv = pointers(args), envp = pointers(env);
   int fds[2];
   if (pipe(fds) != 0) return {"pipe failed", -1};
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(fds[1], STDOUT_FILENO), close(fds[0]), close(fds[1]);
+    dup2(fds[1], stdoutPath == nullptr ? STDOUT_FILENO : STDERR_FILENO);
+    close(fds[0]), close(fds[1]);
+    if (stdoutPath != nullptr) {
+      close(STDOUT_FILENO);
+      if (*stdoutPath != '\0' && open(stdoutPath, O_WRONLY) != STDOUT_FILENO) _exit(126);
+    }
     execve(path, argv.data(), envp.data());
     _exit(127);
   }

@@ -5,9 +5,11 @@
 // the count or, with -b1 .. -b4, one byte of it. Byte values given back as arguments rebuild an
 // earlier count, and the run reports how long ago it was. Every byte of standard output and the
 // exit status are read by scripts, so the formats below are an interface.
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "QX_DataTypes_qxString.h"
 #include "QX_DataTypes_time.h"
@@ -77,6 +79,31 @@ void printElapsedReport(std::int32_t count, const ArgText (&slots)[kByteCount]) 
   std::printf("Difference seconds: %d\n\n", low32(diff));
 }
 
+// Hands the buffered output to the system and reports on standard error when it cannot be
+// written (a full disk, a closed descriptor). A failed write must not pass unnoticed, yet the
+// exit status is the tool's data, which a script may still read, so it stays as it is.
+void closeOutput() {
+  if (std::fclose(stdout) == 0) return;
+  const int error = errno;
+  std::fprintf(stderr, "qxConsoleTicker: write error: %s\n", std::strerror(error));
+}
+
+// The exit status: the chosen byte, or the whole count when no flag is set.
+int exitCode(std::int32_t count, const bool (&byteFlags)[kByteCount]) {
+  // The lowest-numbered flag wins, whatever the order on the command line. Bytes come from the
+  // two's-complement form, so they are 0 .. 255 for a negative count too.
+  for (int k = 0; k < kByteCount; ++k) {
+    if (byteFlags[k]) {
+      const int code = static_cast<int>((static_cast<std::uint32_t>(count) >> (8 * k)) & 0xFFU);
+      std::printf("Returning Exit Code %d (byte %d)\n", code, k + 1);
+      return code;
+    }
+  }
+  // The shell sees the low 8 bits of the whole count, the same as byte 1.
+  std::printf("Returning Exit Code %d\n", count);
+  return count;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,16 +135,7 @@ int main(int argc, char** argv) {
   std::printf("Seconds since 1.1.2023: %d\n", count);
   printElapsedReport(count, slots);
 
-  // The lowest-numbered flag wins, whatever the order on the command line. Bytes come from the
-  // two's-complement form, so they are 0 .. 255 for a negative count too.
-  for (int k = 0; k < kByteCount; ++k) {
-    if (byteFlags[k]) {
-      const int code = static_cast<int>((static_cast<std::uint32_t>(count) >> (8 * k)) & 0xFFU);
-      std::printf("Returning Exit Code %d (byte %d)\n", code, k + 1);
-      return code;
-    }
-  }
-  // The shell sees the low 8 bits of the whole count, the same as byte 1.
-  std::printf("Returning Exit Code %d\n", count);
-  return count;
+  const int code = exitCode(count, byteFlags);
+  closeOutput();
+  return code;
 }
