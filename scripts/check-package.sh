@@ -1,41 +1,109 @@
 #!/usr/bin/env bash
-# Checks what a user installs: the files of `cmake --install`, a manual page that renders
-# without warnings, and a Debian package whose own binary runs after extraction.
-# Needs the release build tools plus groff-base, dpkg-dev and file.
+# Checks what a user installs:
+# - the files of `cmake --install`, a manual page that renders without warnings, and the
+#   completions, each loaded by its own shell from the installed place;
+# - the hardened release binary (hardening-check);
+# - the .deb: lintian --pedantic prints nothing, and its own binary runs;
+# - the .rpm: its metadata and requirements, rpmlint, and its own binary runs.
+# Needs the release build tools plus groff-base, dpkg-dev, file, lintian, devscripts, rpm,
+# rpm2cpio, cpio, bash-completion and fish; zsh and rpmlint are used where installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+# Runs an extracted binary with -b1; its exit status must match its own last line.
+runs() {
+  local out status=0
+  out=$("$1" -b1) || status=$?
+  [[ "$out" == *"Returning Exit Code $status (byte 1)" ]] || fail "$1 did not run as expected"
+  echo "$1 runs"
+}
 
 cmake --workflow --preset release >/dev/null
-cmake --install build/release --prefix "$work/prefix" >/dev/null
+prefix=$work/prefix
+cmake --install build/release --prefix "$prefix" >/dev/null
 for f in bin/qxConsoleTicker share/man/man1/qxConsoleTicker.1 \
-  share/doc/qxconsoleticker/examples/elapsed.sh; do
-  [[ -f "$work/prefix/$f" ]] || { echo "install is missing $f" >&2; exit 1; }
+  share/doc/qxconsoleticker/examples/elapsed.sh \
+  share/bash-completion/completions/qxConsoleTicker share/zsh/vendor-completions/_qxConsoleTicker \
+  share/fish/vendor_completions.d/qxConsoleTicker.fish; do
+  [[ -f "$prefix/$f" ]] || fail "install is missing $f"
 done
-echo "install: bin, man page and example in place"
+echo "install: tool, man page, example and completions in place"
 
 # groff reports problems on standard error but still exits 0, so any output there fails.
-groff -man -ww -z "$work/prefix/share/man/man1/qxConsoleTicker.1" 2>"$work/groff.log"
-if [[ -s "$work/groff.log" ]]; then
-  cat "$work/groff.log" >&2
-  exit 1
-fi
+groff -man -ww -z "$prefix/share/man/man1/qxConsoleTicker.1" 2>"$work/groff.log"
+[[ -s "$work/groff.log" ]] && { cat "$work/groff.log" >&2; fail "the man page has warnings"; }
 echo "man page: renders without warnings"
+
+# Each shell finds its file by the command's name under XDG_DATA_DIRS, as it would under /usr;
+# fish loads completions only for a command on PATH.
+got=$(XDG_DATA_DIRS=$prefix/share bash -c '
+  source /usr/share/bash-completion/bash_completion
+  __load_completion qxConsoleTicker || exit 1
+  COMP_WORDS=(qxConsoleTicker -b) COMP_CWORD=1 COMP_LINE="qxConsoleTicker -b" COMP_POINT=18
+  fn=$(complete -p qxConsoleTicker | sed -n "s/.*-F \([^ ]*\).*/\1/p")
+  "$fn" qxConsoleTicker -b qxConsoleTicker
+  echo "${COMPREPLY[*]}"') || fail "bash did not load the completion"
+[[ "$got" == "-b1 -b2 -b3 -b4" ]] || fail "bash completes -b to '$got'"
+got=$(PATH=$prefix/bin:$PATH XDG_DATA_DIRS=$prefix/share fish -c 'complete -C "qxConsoleTicker -b"' | cut -f1 | xargs)
+[[ "$got" == "-b1 -b2 -b3 -b4" ]] || fail "fish completes -b to '$got'"
+if command -v zsh >/dev/null; then
+  zsh -n "$prefix/share/zsh/vendor-completions/_qxConsoleTicker" || fail "zsh completion"
+fi
+echo "completions: bash and fish complete -b to the four flags; zsh parses its file"
+
+# Debian's own /bin/ls has no control-flow protection and no stack-clash probes either, so
+# those two are not asked for; hardening-check reports the latter as "unknown", not a failure.
+hardening-check --nocfprotection build/release/qxConsoleTicker
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 deb=build/release/qxconsoleticker_${version}_$(dpkg --print-architecture).deb
-rm -f build/release/*.deb
-cmake --workflow --preset deb >/dev/null 2>&1
+rpm=build/release/qxconsoleticker-${version}-1.$(uname -m).rpm
+rm -f build/release/*.deb build/release/*.rpm
+cmake --workflow --preset package >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; exit 1; }
+
 dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"
+# Any tag, down to pedantic and experimental ones, fails: none is overridden.
+lintian --pedantic --display-info --display-experimental "$deb" >"$work/lintian.log" 2>&1 ||
+  true
+sed -i '/^running with root privileges/d' "$work/lintian.log"
+cat "$work/lintian.log"
+[[ -s "$work/lintian.log" ]] && fail "lintian has tags for $deb"
+echo "lintian: no tags"
 dpkg-deb -x "$deb" "$work/deb"
-[[ -f "$work/deb/usr/share/man/man1/qxConsoleTicker.1.gz" ]] ||
-  { echo "the package lacks the compressed man page" >&2; exit 1; }
-status=0
-out=$("$work/deb/usr/bin/qxConsoleTicker" -b1) || status=$?
-printf '%s\n' "$out"
-[[ "$out" == *"Returning Exit Code $status (byte 1)" ]] ||
-  { echo "the packaged binary did not run as expected" >&2; exit 1; }
-echo "package: $deb runs"
+for f in usr/share/man/man1/qxConsoleTicker.1.gz usr/share/doc/qxconsoleticker/copyright \
+  usr/share/doc/qxconsoleticker/changelog.gz; do
+  [[ -f "$work/deb/$f" ]] || fail "the .deb lacks $f"
+done
+hardening-check --nocfprotection "$work/deb/usr/bin/qxConsoleTicker"
+runs "$work/deb/usr/bin/qxConsoleTicker"
+
+rpm -qip "$rpm"
+rpm -qpR "$rpm" | tee "$work/requires"
+# Only the C library, its loader and rpm's own features.
+grep -vE '^(libc\.so\.6\(.*\)|rtld\(GNU_HASH\)|rpmlib\(.*\) <= .*)$' "$work/requires" &&
+  fail "the .rpm requires more than the C library"
+# None of CPack's placeholders (License "unknown", Vendor "Humanity", its stock description),
+# and no relocation prefix.
+meta=$(rpm -qp --queryformat '%{LICENSE}|%{VENDOR}|%{PREFIXES}|%{DESCRIPTION}' "$rpm")
+[[ "$meta" == "MIT|The qxConsoleTicker developers|(none)|qxConsoleTicker counts"* ]] ||
+  fail "the .rpm's licence, vendor, prefix or description is wrong: ${meta:0:120}"
+# Folders that the system or the shells own must not be claimed.
+shared='/usr(/bin|/share(/man(/man1)?|/doc|/licenses|/bash-completion(/completions)?'
+shared+='|/zsh(/vendor-completions)?|/fish(/vendor_completions\.d)?)?)?'
+rpm -qpl "$rpm" | grep -xE "$shared" && fail "the .rpm claims a folder it does not own"
+mkdir "$work/rpm"
+rpm2cpio "$rpm" | (cd "$work/rpm" && cpio -idm --quiet)
+for f in usr/share/man/man1/qxConsoleTicker.1.gz usr/share/licenses/qxconsoleticker/LICENSE \
+  usr/share/doc/qxconsoleticker/examples/elapsed.sh; do
+  [[ -f "$work/rpm/$f" ]] || fail "the .rpm lacks $f"
+done
+runs "$work/rpm/usr/bin/qxConsoleTicker"
+if command -v rpmlint >/dev/null; then
+  rpmlint -c packaging/rpmlint.toml "$rpm" || fail "rpmlint reports errors"
+fi
+echo "packages: $deb and $rpm check out"
