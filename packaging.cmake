@@ -1,9 +1,9 @@
 # Packages of the release build: a .deb and an .rpm, through the package presets "deb", "rpm"
 # and "package" (both). Each holds the tool, the compressed manual page, the example script and
 # the shell completions, plus what its own distribution expects of a package: for Debian a
-# machine-readable copyright file and a native changelog; for RPM the licence
-# and a %changelog. Both are reproducible: every time stamp is SOURCE_DATE_EPOCH, which the
-# CPack run takes from the last commit (see packaging/cpack-project-config.cmake.in).
+# machine-readable copyright file and a native changelog; for RPM the licence and a %changelog.
+# Both are reproducible: every time stamp is SOURCE_DATE_EPOCH, which the CPack run takes from
+# the last commit (see packaging/cpack-project-config.cmake.in).
 set(CPACK_PACKAGE_NAME qxconsoleticker)
 set(CPACK_PACKAGE_VENDOR "The qxConsoleTicker developers")
 set(CPACK_PACKAGE_CONTACT "The qxConsoleTicker developers <qxconsoleticker@users.noreply.github.com>")
@@ -16,7 +16,6 @@ back, it prints how long ago that moment was. The package includes a manual\n\
 page, shell completions and an example script for the save and report workflow.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 # Files that only one kind of package carries; a plain `cmake --install` leaves them out.
 set(QX_PACKAGE_DIR ${PROJECT_BINARY_DIR}/packaging)
@@ -31,11 +30,8 @@ if(NOT QX_CHANGELOG_TOP MATCHES "^${CPACK_PACKAGE_NAME} \\(${PROJECT_VERSION}\\)
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG LICENSE)
 
-# Debian: changelog.gz as a native package has it (gzip -n: no name or time stamp inside).
-add_custom_command(OUTPUT ${QX_PACKAGE_DIR}/changelog.gz
-  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/CHANGELOG > ${QX_PACKAGE_DIR}/changelog.gz
-  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG VERBATIM)
-add_custom_target(qx_changelog ALL DEPENDS ${QX_PACKAGE_DIR}/changelog.gz)
+# Debian: changelog.gz, as a native package has it.
+qx_gzip(qx_changelog ${PROJECT_SOURCE_DIR}/CHANGELOG ${QX_PACKAGE_DIR}/changelog.gz)
 
 # RPM: the same entries turned into %changelog form, newest first:
 #   * Mon Dec 07 2026 Name <mail> - 1.0.0-1
@@ -76,9 +72,8 @@ endforeach()
 string(REGEX REPLACE "\n$" "" QX_LICENSE_BODY "${QX_LICENSE_BODY}")
 configure_file(packaging/copyright.in ${QX_PACKAGE_DIR}/copyright @ONLY)
 
-set(QX_DEB_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME})
 install(FILES ${QX_PACKAGE_DIR}/copyright ${QX_PACKAGE_DIR}/changelog.gz
-  DESTINATION ${QX_DEB_DOC_DIR} COMPONENT deb EXCLUDE_FROM_ALL)
+  DESTINATION ${QX_DOC_DIR} COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/licenses/${CPACK_PACKAGE_NAME}
   COMPONENT rpm EXCLUDE_FROM_ALL)
 
