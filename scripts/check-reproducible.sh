@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb and the .rpm twice from the last commit, in two clones at different depths,
-# under umask 022 and 002 and some seconds apart, and fails unless every package is the same
-# byte for byte. On a difference it shows diffoscope's report where diffoscope is installed.
+# under umask 022 and 002 and some seconds apart, the second with every source file dated 2001
+# as in an old working tree, and fails unless every package is the same byte for byte. On a difference it shows diffoscope's report where diffoscope is installed.
 # Needs what `cmake --workflow --preset package` needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,8 +9,9 @@ cd "$(dirname "$0")/.."
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-build() {  # build FOLDER UMASK
+build() {  # build FOLDER UMASK [DATE]
   git clone --quiet . "$1"
+  [[ -z "${3:-}" ]] || find "$1" -path "$1/.git" -prune -o -exec touch -d "$3" {} +
   (cd "$1" && umask "$2" && cmake --workflow --preset package >"$1.log" 2>&1) ||
     { cat "$1.log" >&2; exit 1; }
   (cd "$1/build/release" && sha256sum ./*.deb ./*.rpm)
@@ -18,7 +19,7 @@ build() {  # build FOLDER UMASK
 
 build "$work/a" 022 >"$work/a.sums"
 sleep 2  # A later second, so that anything taken from the clock would show.
-build "$work/b/deeper/clone" 002 >"$work/b.sums"
+build "$work/b/deeper/clone" 002 2001-01-01 >"$work/b.sums"
 cat "$work/a.sums"
 if ! diff -u "$work/a.sums" "$work/b.sums"; then
   echo "check-reproducible: two builds of the packages differ" >&2
