@@ -84,6 +84,7 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 configure_file(packaging/cpack-project-config.cmake.in ${QX_PACKAGE_DIR}/cpack-project-config.cmake
   @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${QX_PACKAGE_DIR}/cpack-project-config.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/cpack-pre-build.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/cpack-post-build.cmake)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qxconsoleticker_<version>_<arch>.deb
