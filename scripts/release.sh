@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds every release file into build/dist/, with SHA256SUMS beside them:
+#   qxconsoleticker_<version>_amd64.deb, qxconsoleticker-<version>-1.x86_64.rpm
+#       the dynamic build, for Debian, Ubuntu and RPM systems with glibc 2.34 or later;
+#   qxconsoleticker-<version>-linux-x86_64.tar.gz, ...-linux-aarch64.tar.gz
+#       the static build, for any Linux of that architecture. One top folder holds bin/, share/
+#       (manual page, completions, example script, as `cmake --install` lays them out), README.md,
+#       LICENSE and CHANGELOG.
+# Every file is reproducible: its time stamps are SOURCE_DATE_EPOCH, the last commit's time
+# unless it is set already, and nothing in it depends on the folder, the user or the umask.
+# Needs what the package presets need, plus g++-aarch64-linux-gnu.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+dist=build/dist
+rm -rf "$dist" build/stage
+mkdir -p "$dist" build/stage
+
+cmake --workflow --preset package >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+cp "build/release/qxconsoleticker_${version}_"*.deb "build/release/qxconsoleticker-${version}-"*.rpm \
+  "$dist/"
+
+for arch in x86_64 aarch64; do
+  preset=static
+  [[ $arch == x86_64 ]] || preset=static-$arch
+  cmake --workflow --preset "$preset" >/dev/null
+  name=qxconsoleticker-$version-linux-$arch
+  cmake --install "build/$preset" --prefix "$PWD/build/stage/$name" --strip >/dev/null
+  cp README.md LICENSE CHANGELOG "build/stage/$name/"
+  # The order, owners, times and modes of the members are fixed; gzip -n leaves out its own
+  # name and time.
+  tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
+    --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX --directory=build/stage "$name" |
+    gzip -9n >"$dist/$name.tar.gz"
+done
+
+(cd "$dist" && sha256sum -- *.tar.gz *.deb *.rpm >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
+ls -l "$dist"
