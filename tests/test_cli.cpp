@@ -7,6 +7,7 @@
 
 #include "process.h"
 #include "qx_version.h"
+#include "same_output.h"
 
 namespace {
 
@@ -122,34 +123,48 @@ std::string allBytes() {
   return s;
 }
 
+const std::string tz2000 = "TZ=" + std::string(2000, 'A');
 // clang-format off
+const struct Hostile { std::vector<std::string> env; std::vector<std::string> args; } kHostile[] = {
+    {{"TZ=UTC0"}, {p, std::string(131071, '7')}}, {{"TZ=UTC0"}, std::vector<std::string>(10000, "-b")},
+    {{"TZ=UTC0"}, {p, allBytes()}}, {{"TZ=UTC0"}, {p, allBytes().substr(100), "1", "2", "3"}},
+    {{"TZ=UTC0"}, {p, "%n%s%x", "%n", "%s%s%s%s", "%99999d"}}, {{"TZ=UTC0"}, {p, "123456789012345678901234567890"}},
+    {{"TZ=UTC0"}, {p, "-123456789012345678901234567890", "+99999999999999999999"}},
+    {{"TZ=UTC0"}, {p, "", "", "", ""}}, {{"TZ=UTC0"}, {""}}, {{"TZ=UTC0"}, {p, "-b1x", "x-b1", "-b1-b2", "--b1"}},
+    {{}, {p}}, {{"TZ="}, {p, "-b2"}}, {{"TZ=Nowhere/Bogus"}, {p, "7"}}, {{tz2000}, {p}},
+    {{"TZ=/nonexistent/zone/file"}, {p, "-b4"}}, {{"TZ=:/nonexistent"}, {p}},
+};
+// clang-format on
+
 TEST(EndToEnd, HostileInputKeepsTheOutputWellFormed) {
-  const std::string tz2000 = "TZ=" + std::string(2000, 'A');
-  const struct { std::vector<std::string> env; std::vector<std::string> args; } rows[] = {
-      {{"TZ=UTC0"}, {p, std::string(131071, '7')}}, {{"TZ=UTC0"}, std::vector<std::string>(10000, "-b")},
-      {{"TZ=UTC0"}, {p, allBytes()}}, {{"TZ=UTC0"}, {p, allBytes().substr(100), "1", "2", "3"}},
-      {{"TZ=UTC0"}, {p, "%n%s%x", "%n", "%s%s%s%s", "%99999d"}}, {{"TZ=UTC0"}, {p, "123456789012345678901234567890"}},
-      {{"TZ=UTC0"}, {p, "-123456789012345678901234567890", "+99999999999999999999"}},
-      {{"TZ=UTC0"}, {p, "", "", "", ""}}, {{"TZ=UTC0"}, {""}}, {{"TZ=UTC0"}, {p, "-b1x", "x-b1", "-b1-b2", "--b1"}},
-      {{}, {p}}, {{"TZ="}, {p, "-b2"}}, {{"TZ=Nowhere/Bogus"}, {p, "7"}}, {{tz2000}, {p}},
-      {{"TZ=/nonexistent/zone/file"}, {p, "-b4"}}, {{"TZ=:/nonexistent"}, {p}},
-  };
   const std::regex shape(
       "________________________________ qxConsoleTicker __________________________________\n"
       R"(   [^\n]+\nThe time is [^\n]+\nSeconds since 1\.1\.2023: -?[0-9]+\n)"
       R"((Last value: -?[0-9]+\n(Error: Parameter is not a time delta [\s\S]*\n|)"
       R"(Difference: [^\n]+\nDifference seconds: -?[0-9]+\n\n))?)"
       R"(Returning Exit Code (-?[0-9]+)( \(byte [1-4]\))?\n)");
-  for (const auto& r : rows) {
+  for (const Hostile& r : kHostile) {
     auto env = r.env;
     env.insert(env.end(), {"FAKETIME_FMT=%s", "FAKETIME=1701807669", "LD_PRELOAD=" QX_PRELOAD});
     const auto [out, status] = qx_test::runProcess(QX_TICKER, r.args, env);
     std::smatch m;
-    const std::string label = "row " + std::to_string(&r - rows) + ":\n" + out.substr(0, 400);
+    const std::string label = "row " + std::to_string(&r - kHostile) + ":\n" + out.substr(0, 400);
     ASSERT_TRUE(std::regex_match(out, m, shape)) << label;
     EXPECT_EQ(std::stoll(m[3]) & 0xFF, status) << label;
   }
 }
-// clang-format on
+
+// The static builds print what the dynamic one prints, at the real clock, for every command line
+// above: each end-to-end row in its zone and each hostile row in its environment.
+TEST(OtherBuilds, SameOutputForEveryCommandLine) {
+  if (!qx_test::haveOtherBuilds()) GTEST_SKIP() << "QX_SAME_OUTPUT is unset";
+  for (const Case& c : kCases) {
+    qx_test::expectSameOutput(c.args, {std::string("TZ=") + c.at->tz},
+                              "case " + std::to_string(&c - kCases));
+  }
+  for (const Hostile& r : kHostile) {
+    qx_test::expectSameOutput(r.args, r.env, "hostile row " + std::to_string(&r - kHostile));
+  }
+}
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "process.h"
+#include "same_output.h"
 
 namespace {
 
@@ -95,6 +96,15 @@ TEST_P(ZoneSweep, ClockLineAndCountAgreeWithGnuDate) {
     }
   }
   unlink(dates.c_str()), unsetenv("TZ"), tzset();
+}
+
+// The static builds print what the dynamic one prints in every zone, at the real clock.
+TEST_P(ZoneSweep, OtherBuildsPrintTheSame) {
+  if (!qx_test::haveOtherBuilds()) GTEST_SKIP() << "QX_SAME_OUTPUT is unset";
+  const auto zones = allZones();
+  for (auto z = static_cast<size_t>(GetParam()); z < zones.size(); z += kShards) {
+    qx_test::expectSameOutput({"qxConsoleTicker"}, {"TZ=" + zones[z]}, "zone " + zones[z]);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, ZoneSweep, testing::Range(0, kShards));

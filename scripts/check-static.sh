@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Checks the portable release: builds every release file (scripts/release.sh), checks them with
+# SHA256SUMS, and takes the static binaries out of the two tarballs. Then:
+#   - each tarball holds exactly the promised files, and its binary is a static PIE;
+#   - both binaries, the aarch64 one under qemu-user, print what the dynamic build prints, at the
+#     real clock, in every zone and for every end-to-end and hostile command line of the tests
+#     (the OtherBuilds tests of the dev build, given QX_SAME_OUTPUT);
+#   - both run in an empty root that holds nothing but the binary (and qemu): with no zone file
+#     they print UTC, and with one zone file and TZ naming it, that zone's time.
+# Needs what scripts/release.sh and the dev preset need, qemu-user-static and root (or user
+# namespaces, for chroot).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/release.sh >/dev/null 2>&1 || scripts/release.sh
+(cd build/dist && sha256sum --quiet -c SHA256SUMS)
+echo "SHA256SUMS: every release file checks"
+
+qemu=$(command -v qemu-aarch64-static)
+dynamic=$PWD/build/release/qxConsoleTicker
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+expected="CHANGELOG
+LICENSE
+README.md
+bin/qxConsoleTicker
+share/bash-completion/completions/qxConsoleTicker
+share/doc/qxconsoleticker/examples/elapsed.sh
+share/fish/vendor_completions.d/qxConsoleTicker.fish
+share/man/man1/qxConsoleTicker.1
+share/zsh/vendor-completions/_qxConsoleTicker"
+declare -A machine=([x86_64]=x86-64 [aarch64]="ARM aarch64")
+for arch in x86_64 aarch64; do
+  tarball=$(echo build/dist/qxconsoleticker-*-linux-$arch.tar.gz)
+  name=$(basename "$tarball" .tar.gz)
+  members=$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$name/||" | LC_ALL=C sort)
+  [[ "$members" == "$expected" ]] ||
+    { echo "$tarball holds other files:" >&2; diff <(echo "$expected") <(echo "$members") >&2; exit 1; }
+  tar -xzf "$tarball" -C "$work"
+  mv "$work/$name" "$work/$arch"
+  file "$work/$arch/bin/qxConsoleTicker" | grep -q "${machine[$arch]}, .*, static-pie linked" ||
+    { file "$work/$arch/bin/qxConsoleTicker" >&2; exit 1; }
+  echo "$name: the promised files; bin/qxConsoleTicker is a static PIE for ${machine[$arch]}"
+done
+# glibc's ldd calls a static PIE "statically linked", a static non-PIE "not a dynamic executable".
+ldd "$work/x86_64/bin/qxConsoleTicker" 2>&1 | grep -qE '^\s*(statically linked|not a dynamic)' ||
+  { ldd "$work/x86_64/bin/qxConsoleTicker" >&2; exit 1; }
+saved=$(QX_TICKER=$work/x86_64/bin/qxConsoleTicker sh "$work/x86_64/share/doc/qxconsoleticker/examples/elapsed.sh" save)
+[[ "$saved" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]] || { echo "elapsed.sh save gave '$saved'" >&2; exit 1; }
+echo "ldd: statically linked; the tarball's elapsed.sh saves '$saved' with its binary"
+
+# Every zone and every command line of the tests, against the dynamic build.
+cmake --preset dev >/dev/null
+cmake --build --preset dev >/dev/null
+QX_SAME_OUTPUT="$dynamic:$work/x86_64/bin/qxConsoleTicker:$qemu $work/aarch64/bin/qxConsoleTicker" \
+  ctest --preset dev -R OtherBuilds
+
+# An empty root: the binary alone, and qemu for the aarch64 one.
+root=$work/root
+mkdir "$root"
+cp "$work/x86_64/bin/qxConsoleTicker" "$root/qxConsoleTicker"
+cp "$work/aarch64/bin/qxConsoleTicker" "$root/qxConsoleTicker-aarch64"
+cp "$qemu" "$root/qemu"
+# env -i empties PATH, so the commands that enter the root are named by their paths.
+enter=("$(command -v chroot)" "$root")
+((EUID == 0)) || enter=("$(command -v unshare)" --map-root-user "${enter[@]}")
+
+# compare LABEL: runs "${want[@]}" and "${got[@]}" until both fall in one second of the clock,
+# and fails unless their standard output and exit status are the same.
+compare() {
+  local expected actual second
+  for _ in 1 2 3 4 5; do
+    second=$(date +%s)
+    expected=$("${want[@]}"; echo "exit $?")
+    actual=$("${got[@]}"; echo "exit $?")
+    [[ $(date +%s) != "$second" ]] || break
+  done
+  if [[ "$expected" != *"Returning Exit Code"* || "$actual" != "$expected" ]]; then
+    echo "empty root, $1: differs from the dynamic build" >&2
+    diff <(echo "$expected") <(echo "$actual") >&2
+    exit 1
+  fi
+  echo "empty root, $1: as the dynamic build"
+}
+zone=Asia/Kathmandu  # +05:45: no other zone gives the same time of day.
+cp "/usr/share/zoneinfo/$zone" "$root/zone"
+for run in /qxConsoleTicker "/qemu /qxConsoleTicker-aarch64"; do
+  read -ra run <<<"$run"
+  want=(env -i TZ=UTC0 "$dynamic") got=(env -i "${enter[@]}" "${run[@]}")
+  compare "${run[*]}, no zone files, TZ unset: UTC"
+  want=(env -i "TZ=$zone" "$dynamic") got=(env -i TZ=/zone "${enter[@]}" "${run[@]}")
+  compare "${run[*]}, TZ=/zone, a copy of $zone"
+done
