@@ -123,4 +123,9 @@ string(JOIN "\n" CPACK_RPM_SPEC_MORE_DEFINE
   "%define _buildhost reproducible"
   "%define _build_id_links none")
 
-include(CPack)
+# Packages carry the dynamic build only: a distribution's fixes to the C library must reach the
+# tool, and Debian policy (10.1) does not allow glibc linked statically. The static build ships
+# in the tarballs of scripts/release.sh, so it has no CPack configuration.
+if(NOT QX_STATIC)
+  include(CPack)
+endif()
