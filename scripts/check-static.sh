@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/release.sh >/dev/null 2>&1 || scripts/release.sh
+scripts/release.sh >/dev/null
 (cd build/dist && sha256sum --quiet -c SHA256SUMS)
 echo "SHA256SUMS: every release file checks"
 
@@ -21,7 +21,7 @@ dynamic=$PWD/build/release/qxConsoleTicker
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-expected="CHANGELOG
+promised="CHANGELOG
 LICENSE
 README.md
 bin/qxConsoleTicker
@@ -30,37 +30,41 @@ share/doc/qxconsoleticker/examples/elapsed.sh
 share/fish/vendor_completions.d/qxConsoleTicker.fish
 share/man/man1/qxConsoleTicker.1
 share/zsh/vendor-completions/_qxConsoleTicker"
+fail() { echo "check-static: $*" >&2; exit 1; }
 declare -A machine=([x86_64]=x86-64 [aarch64]="ARM aarch64")
 for arch in x86_64 aarch64; do
   tarball=$(echo build/dist/qxconsoleticker-*-linux-$arch.tar.gz)
   name=$(basename "$tarball" .tar.gz)
   members=$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$name/||" | LC_ALL=C sort)
-  [[ "$members" == "$expected" ]] ||
-    { echo "$tarball holds other files:" >&2; diff <(echo "$expected") <(echo "$members") >&2; exit 1; }
+  [[ "$members" == "$promised" ]] ||
+    fail "$tarball holds other files:" "$(diff <(echo "$promised") <(echo "$members"))"
   tar -xzf "$tarball" -C "$work"
   mv "$work/$name" "$work/$arch"
-  file "$work/$arch/bin/qxConsoleTicker" | grep -q "${machine[$arch]}, .*, static-pie linked" ||
-    { file "$work/$arch/bin/qxConsoleTicker" >&2; exit 1; }
-  echo "$name: the promised files; bin/qxConsoleTicker is a static PIE for ${machine[$arch]}"
+  binary=$work/$arch/bin/qxConsoleTicker
+  file "$binary" | grep -q "${machine[$arch]}, .*, static-pie linked" || fail "$(file "$binary")"
+  # What the stripped file still shows of its hardening: relocations made read-only after they
+  # are applied, all of them at start, and a position-independent image.
+  readelf -lW "$binary" | grep -q GNU_RELRO || fail "$binary: no RELRO"
+  readelf -dW "$binary" | grep -q 'Flags: NOW PIE' || fail "$binary: not bound at start, or no PIE"
+  echo "$name: the promised files; a full-RELRO static PIE for ${machine[$arch]}"
 done
+static=$work/x86_64/bin/qxConsoleTicker aarch64=$work/aarch64/bin/qxConsoleTicker
 # glibc's ldd calls a static PIE "statically linked", a static non-PIE "not a dynamic executable".
-ldd "$work/x86_64/bin/qxConsoleTicker" 2>&1 | grep -qE '^\s*(statically linked|not a dynamic)' ||
-  { ldd "$work/x86_64/bin/qxConsoleTicker" >&2; exit 1; }
-saved=$(QX_TICKER=$work/x86_64/bin/qxConsoleTicker sh "$work/x86_64/share/doc/qxconsoleticker/examples/elapsed.sh" save)
-[[ "$saved" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]] || { echo "elapsed.sh save gave '$saved'" >&2; exit 1; }
+ldd "$static" | grep -qE '^\s*(statically linked|not a dynamic)' || fail "ldd: $(ldd "$static")"
+saved=$(cd "$work/x86_64" && QX_TICKER=bin/qxConsoleTicker sh share/doc/*/examples/elapsed.sh save)
+[[ "$saved" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]] || fail "elapsed.sh save gave '$saved'"
 echo "ldd: statically linked; the tarball's elapsed.sh saves '$saved' with its binary"
 
 # Every zone and every command line of the tests, against the dynamic build.
 cmake --preset dev >/dev/null
 cmake --build --preset dev >/dev/null
-QX_SAME_OUTPUT="$dynamic:$work/x86_64/bin/qxConsoleTicker:$qemu $work/aarch64/bin/qxConsoleTicker" \
-  ctest --preset dev -R OtherBuilds
+QX_SAME_OUTPUT="$dynamic:$static:$qemu $aarch64" ctest --preset dev -R OtherBuilds
 
 # An empty root: the binary alone, and qemu for the aarch64 one.
 root=$work/root
 mkdir "$root"
-cp "$work/x86_64/bin/qxConsoleTicker" "$root/qxConsoleTicker"
-cp "$work/aarch64/bin/qxConsoleTicker" "$root/qxConsoleTicker-aarch64"
+cp "$static" "$root/qxConsoleTicker"
+cp "$aarch64" "$root/qxConsoleTicker-aarch64"
 cp "$qemu" "$root/qemu"
 # env -i empties PATH, so the commands that enter the root are named by their paths.
 enter=("$(command -v chroot)" "$root")
@@ -77,13 +81,12 @@ compare() {
     [[ $(date +%s) != "$second" ]] || break
   done
   if [[ "$expected" != *"Returning Exit Code"* || "$actual" != "$expected" ]]; then
-    echo "empty root, $1: differs from the dynamic build" >&2
-    diff <(echo "$expected") <(echo "$actual") >&2
-    exit 1
+    fail "empty root, $1: differs from the dynamic build:" \
+      "$(diff <(echo "$expected") <(echo "$actual"))"
   fi
   echo "empty root, $1: as the dynamic build"
 }
-zone=Asia/Kathmandu  # +05:45: no other zone gives the same time of day.
+zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour zone gives
 cp "/usr/share/zoneinfo/$zone" "$root/zone"
 for run in /qxConsoleTicker "/qemu /qxConsoleTicker-aarch64"; do
   read -ra run <<<"$run"

@@ -19,8 +19,7 @@ mkdir -p "$dist" build/stage
 
 cmake --workflow --preset package >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-cp "build/release/qxconsoleticker_${version}_"*.deb "build/release/qxconsoleticker-${version}-"*.rpm \
-  "$dist/"
+cp build/release/qxconsoleticker{_"${version}"_*.deb,-"${version}"-*.rpm} "$dist/"
 
 for arch in x86_64 aarch64; do
   preset=static
