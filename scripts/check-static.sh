@@ -60,15 +60,9 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev >/dev/null
 QX_SAME_OUTPUT="$dynamic:$static:$qemu $aarch64" ctest --preset dev -R OtherBuilds
 
-# An empty root: the binary alone, and qemu for the aarch64 one.
-root=$work/root
-mkdir "$root"
-cp "$static" "$root/qxConsoleTicker"
-cp "$aarch64" "$root/qxConsoleTicker-aarch64"
-cp "$qemu" "$root/qemu"
-# env -i empties PATH, so the commands that enter the root are named by their paths.
-enter=("$(command -v chroot)" "$root")
-((EUID == 0)) || enter=("$(command -v unshare)" --map-root-user "${enter[@]}")
+# env -i empties PATH, so the commands that enter a root are named by their paths.
+chroot=$(command -v chroot)
+((EUID == 0)) || chroot="$(command -v unshare) --map-root-user $chroot"
 
 # compare LABEL: runs "${want[@]}" and "${got[@]}" until both fall in one second of the clock,
 # and fails unless their standard output and exit status are the same.
@@ -86,12 +80,20 @@ compare() {
   fi
   echo "empty root, $1: as the dynamic build"
 }
+
+# Each binary in a root of its own that holds nothing else, the aarch64 one with qemu; a zone file
+# joins it for the second run.
 zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour zone gives
-cp "/usr/share/zoneinfo/$zone" "$root/zone"
-for run in /qxConsoleTicker "/qemu /qxConsoleTicker-aarch64"; do
-  read -ra run <<<"$run"
-  want=(env -i TZ=UTC0 "$dynamic") got=(env -i "${enter[@]}" "${run[@]}")
-  compare "${run[*]}, no zone files, TZ unset: UTC"
-  want=(env -i "TZ=$zone" "$dynamic") got=(env -i TZ=/zone "${enter[@]}" "${run[@]}")
-  compare "${run[*]}, TZ=/zone, a copy of $zone"
+for arch in x86_64 aarch64; do
+  root=$work/root-$arch run=(/qxConsoleTicker)
+  mkdir "$root"
+  cp "$work/$arch/bin/qxConsoleTicker" "$root/"
+  [[ $arch == x86_64 ]] || { cp "$qemu" "$root/qemu" && run=(/qemu /qxConsoleTicker); }
+  # shellcheck disable=SC2206  # $chroot is a command and its arguments
+  enter=($chroot "$root" "${run[@]}")
+  want=(env -i TZ=UTC0 "$dynamic") got=(env -i "${enter[@]}")
+  compare "$arch, nothing but the binary, TZ unset: UTC"
+  cp "/usr/share/zoneinfo/$zone" "$root/zone"
+  want=(env -i "TZ=$zone" "$dynamic") got=(env -i TZ=/zone "${enter[@]}")
+  compare "$arch, TZ=/zone, a copy of $zone"
 done
