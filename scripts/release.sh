@@ -35,5 +35,5 @@ for arch in x86_64 aarch64; do
     gzip -9n >"$dist/$name.tar.gz"
 done
 
-(cd "$dist" && sha256sum -- *.tar.gz *.deb *.rpm >SHA256SUMS && sha256sum --quiet -c SHA256SUMS)
+(cd "$dist" && sha256sum -- *.tar.gz *.deb *.rpm >SHA256SUMS)
 ls -l "$dist"
