@@ -5,8 +5,8 @@ namespace qx {
 namespace {
 
 // Indexed by the 0-based month of a broken-down time; the 13th slot is a null end marker.
-constexpr const char* month_names[13] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",  "Jul",
-                                         "Aug", "Sep", "Oct", "Nov", "Dec", nullptr};
+constexpr const char* month_names[13] = {
+    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec", nullptr};
 
 constexpr std::int32_t kSecsPerDay = 86400;
 constexpr long long kClockFormLimit = 129600;  // 36 hours; longer durations read as days.
