@@ -26,21 +26,24 @@ struct Row {
 const std::string x24(24, 'x'), x25(25, 'x'), x26(26, 'x'), a23(23, 'a'),
     a24(24, 'a'), d = "0123456789";
 
-// clang-format off
 const Row kRows[] = {
-    {Construct, d, x24, 0, 0, x24}, {Construct, d, x25, 0, 0, x25}, {Construct, d, x26, 0, 0, x25},
-    {Construct, d, "", 0, 0, ""}, {ConstructNull, d, "", 0, 0, ""},
-    {Assign, x25, x24, 0, 0, x24}, {Assign, d, x26, 0, 0, x25}, {Assign, d, "abc", 0, 0, "abc\0" "456789"s},
-    {AssignNull, d, "", 0, 0, "\0" "123456789"s},
-    {AddText, "", x24, 0, 0, x24}, {AddText, d, x26, 0, 0, d + x26.substr(11)}, {AddText, x25, ":", 0, 0, x25},
-    {AddNr, a23, "", 987, 0, a23 + "98"}, {AddNr, "", "", -5, 0, "-5"},
-    {AddNr, "", "", LLONG_MIN, 0, "-9223372036854775808"}, {AddNr, "", "", LLONG_MAX, 0, "9223372036854775807"},
-    {AddNrMin, "", "", 7, 2, "07"}, {AddNrMin, "", "", 123, 2, "123"}, {AddNrMin, "", "", 0, 2, "00"},
-    {AddNrMin, "", "", -5, 2, "-5"}, {AddNrMin, "", "", -5, 3, "0-5"}, {AddNrMin, a24, "", 5, 3, a24 + "0"},
-    {AddNrMin, x25, "", 5, 3, x25},
-    {CalcLength, "", x26, 0, 0, x25}, {CalcLength, d, "ab\0cd"s, 0, 0, "ab\0cd" "56789"s},
+    {Construct, d, x24, 0, 0, x24},
+    {Construct, d, x26, 0, 0, x25},
+    {ConstructNull, d, "", 0, 0, ""},
+    {Assign, d, x26, 0, 0, x25},
+    {Assign, d, "abc", 0, 0, "abc\000456789"s},
+    {AssignNull, d, "", 0, 0, "\000123456789"s},
+    {AddText, d, x26, 0, 0, d + x26.substr(11)},
+    {AddText, x25, ":", 0, 0, x25},
+    {AddNr, a23, "", 987, 0, a23 + "98"},
+    {AddNr, "", "", LLONG_MIN, 0, "-9223372036854775808"},
+    {AddNrMin, "", "", 7, 2, "07"},
+    {AddNrMin, "", "", 123, 2, "123"},
+    {AddNrMin, "", "", -5, 3, "0-5"},
+    {AddNrMin, a24, "", 5, 3, a24 + "0"},
+    {CalcLength, "", x26, 0, 0, x25},
+    {CalcLength, d, "ab\0cd"s, 0, 0, "ab\0cd56789"s},
 };
-// clang-format on
 
 TEST(FixedText, EveryWritePathCutsAtCapacityAndKeepsItsTerminator) {
   for (const Row& r : kRows) {

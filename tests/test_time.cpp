@@ -2,8 +2,8 @@
 
 #include <climits>
 #include <cstdlib>
-#include <optional>
-#include <string>
+#include <tuple>
+#include <utility>
 
 #include "QX_DataTypes_time.h"
 
@@ -11,19 +11,11 @@ using qx::_qxTime;
 
 namespace {
 
-// Sets TZ for one scope and restores the caller's TZ, or its absence, afterwards. The offset is
-// reset on both sides, since it belongs to the zone it was measured in.
-struct ZoneGuard {
-  explicit ZoneGuard(const char* tz) { apply(tz); }
-  ~ZoneGuard() { apply(saved ? saved->c_str() : nullptr); }
-  static void apply(const char* tz) {
-    tz != nullptr ? setenv("TZ", tz, 1) : unsetenv("TZ");
-    tzset();
-    _qxTime::qxTime_Start_OffSet = -1;
-  }
-  const char* const outer = std::getenv("TZ");
-  const std::optional<std::string> saved = outer ? std::optional<std::string>(outer) : std::nullopt;
-};
+// Makes tz the local zone and forgets the offset measured in the zone before.
+void setZone(const char* tz) {
+  setenv("TZ", tz, 1), tzset();
+  _qxTime::qxTime_Start_OffSet = -1;
+}
 
 _qxTime at(long long secs) {
   _qxTime t;
@@ -31,65 +23,81 @@ _qxTime at(long long secs) {
   return t;
 }
 
-// POSIX TZ strings count west as positive: "XXX-1" is UTC+1.
-// clang-format off
+// POSIX TZ strings count west as positive: "XXX-14" is UTC+14. Years map as
+// < 0 -> 2014, 0 .. 99 -> 2000 + year, > 3000 -> 3000; each boundary has a row on either side.
 TEST(TimeValue, FromDateClampsMapsTheYearAndGivesLocalMidnight) {
-  const struct { const char* tz; int day, month, year; long long epoch; } rows[] = {
-      {"UTC0", 1, 1, 2023, 1672531200}, {"UTC0", 0, 0, 23, 1672531200}, {"XXX-1", 1, 1, 2023, 1672527600},
-      {"Asia/Kolkata", 1, 1, 2023, 1672511400}, {"UTC0", 40, 13, -5, 1419984000}, {"UTC0", 31, 4, 2023, 1682899200},
-      {"UTC0", 1, 1, 5000, 32503680000}, {"UTC0", 1, 1, INT_MAX, 32503680000}, {"UTC0", 1, 1, 1970, 0},
-      {"UTC0", 1, 1, 1969, -31536000}, {"Europe/Berlin", 1, 7, 2023, 1688162400}, {"Australia/Sydney", 1, 1, 2023, 1672491600},
-      {"America/Sao_Paulo", 4, 11, 2018, 1541296800},  // Midnight skipped: 23:00 of the day before.
+  const std::tuple<const char*, int, int, int, long long> rows[] = {
+      {"UTC0", 1, 1, 2023, 1672531200},
+      {"UTC0", 0, 0, 0, 946684800},
+      {"UTC0", 40, 13, -1, 1419984000},
+      {"UTC0", 1, 1, 99, 4070908800},
+      {"UTC0", 1, 1, 100, -59011459200},
+      {"UTC0", 1, 1, 3001, 32503680000},
+      {"UTC0", 31, 4, 2023, 1682899200},
+      {"Europe/Berlin", 1, 7, 2023, 1688162400},
+      {"Australia/Sydney", 1, 1, 2023, 1672491600},
+      {"America/Sao_Paulo", 4, 11, 2018, 1541296800},  // Midnight skipped: 23:00 the day before.
   };
-  for (const auto& r : rows) {
-    ZoneGuard zone(r.tz);
+  for (const auto& [tz, day, month, year, epoch] : rows) {
+    setZone(tz);
     _qxTime t;
-    t.fromDate(r.day, r.month, r.year);
-    EXPECT_EQ(t.epochSecs, r.epoch) << r.tz << ' ' << r.day << '.' << r.month << '.' << r.year;
+    t.fromDate(day, month, year);
+    EXPECT_EQ(t.epochSecs, epoch) << tz << ' ' << day << '.' << month << '.' << year;
   }
 }
 
 TEST(TimeValue, SecsToHandlesUnsetInvalidAndReducesTo32Bits) {
   const long long t = 1700000000;
-  const struct { long long from, to; int secs; } rows[] = {
-      {0, t, 0}, {-1, t, 0}, {t, 0, 2000000000}, {t, -1, 2000000000}, {t, t + 90, 90}, {t + 90, t, -90},
-      {1, 1 + (1LL << 32) + 7, 7}, {1, 1 + (1LL << 31), INT_MIN}, {1, LLONG_MAX, -2},
+  const std::tuple<long long, long long, int> rows[] = {
+      {0, t, 0},
+      {-1, t, 0},
+      {t, 0, 2000000000},
+      {t, -1, 2000000000},
+      {t, t + 90, 90},
+      {t + 90, t, -90},
+      {1, 1 + (1LL << 31), INT_MIN},
+      {1, LLONG_MAX, -2},
   };
-  for (const auto& r : rows) EXPECT_EQ(at(r.from).secsTo(at(r.to)), r.secs) << r.from << "->" << r.to;
+  for (const auto& [from, to, secs] : rows) EXPECT_EQ(at(from).secsTo(at(to)), secs) << from;
 }
 
-// The first time-of-day text measures the offset, folded into half a day around 0.
+// The first time-of-day text measures the offset, folded into half a day around 0; only an
+// adjusting measurement corrects an offset that is off.
 TEST(ClockText, OffsetTimeAndDateTexts) {
-  const struct { const char* tz; long long secs; int offset; const char* time; const char* date; } rows[] = {
-      {"UTC0", 0, 0, "00:00.00", "-.-"}, {"XXX-1", 0, 3600, "01:00.00", "-.-"}, {"XXX+5", 0, -18000, "-5:00.00", "-.-"},
-      {"XXX-14", 0, -36000, "-10:00.00", "-.-"}, {"XXX-13", -1, -39600, "-11:00.-1", "--.-"},
-      {"XXX-5:45:30", 1672531200, 20730, "05:45.30", "01.Jan.2023 "}, {"UTC0", 1672563903, 0, "09:05.03", "01.Jan.2023 "},
-      {"XXX-1", 1672615800, 3600, "00:30.00", "02.Jan.2023 "}, {"CET-1", 1701807669, 3600, "21:21.09", "05.Dec.2023 "},
-      {"UTC0", 32503680000, 0, "00:00.00", "01.Jan.3000 "},
-      {"UTC0", LLONG_MAX, 0, "15:30.07", "--.-"},  // Beyond what the C library's record can hold.
+  const std::tuple<const char*, long long, int, const char*, const char*> rows[] = {
+      {"UTC0", 0, 0, "00:00.00", "-.-"},
+      {"XXX+5", 0, -18000, "-5:00.00", "-.-"},
+      {"XXX-14", 0, -36000, "-10:00.00", "-.-"},
+      {"XXX-13", -1, -39600, "-11:00.-1", "--.-"},
+      {"XXX-5:45:30", 1672531200, 20730, "05:45.30", "01.Jan.2023 "},
+      {"UTC0", LLONG_MAX, 0, "15:30.07", "--.-"},  // Beyond what the C library's record holds.
   };
-  for (const auto& r : rows) {
-    ZoneGuard zone(r.tz);
-    EXPECT_STREQ(at(r.secs).asQX8StringHourMinSec().text, r.time) << r.tz << ' ' << r.secs;
-    EXPECT_EQ(_qxTime::qxTime_Start_OffSet, r.offset) << r.tz;
-    EXPECT_STREQ(at(r.secs).asQX8StringDateMonthYear().text, r.date) << r.tz << ' ' << r.secs;
-    _qxTime::qxTime_Start_OffSet = r.offset + 7200;  // Only an adjusting measurement corrects it.
+  for (const auto& [tz, secs, offset, time, date] : rows) {
+    setZone(tz);
+    EXPECT_STREQ(at(secs).asQX8StringHourMinSec().text, time) << tz << ' ' << secs;
+    EXPECT_EQ(_qxTime::qxTime_Start_OffSet, offset) << tz;
+    EXPECT_STREQ(at(secs).asQX8StringDateMonthYear().text, date) << tz << ' ' << secs;
+    _qxTime::qxTime_Start_OffSet = offset + 7200;
     _qxTime::testIfOfsetIsRight(false);
-    EXPECT_EQ(_qxTime::qxTime_Start_OffSet, r.offset + 7200) << r.tz;
+    EXPECT_EQ(_qxTime::qxTime_Start_OffSet, offset + 7200) << tz;
     _qxTime::testIfOfsetIsRight(true);
-    EXPECT_EQ(_qxTime::qxTime_Start_OffSet, r.offset) << r.tz;
+    EXPECT_EQ(_qxTime::qxTime_Start_OffSet, offset) << tz;
   }
 }
 
 TEST(DurationText, ClockFormUpTo36HoursThenDaysAndHours) {
-  const struct { long long secs; const char* text; } rows[] = {
-      {0, "00:00.00"}, {59, "00:00.59"}, {3725, "01:02.05"}, {129600, "36:00.00"}, {129601, "1d 12h"},
-      {133199, "1d 12h"}, {200000, "2d 7h"}, {864000, "10d 0h"}, {-5, "00:00.-5"}, {-59, "00:00.-59"},
-      {-60, "00:-1.00"}, {-3725, "-1:-2.-5"}, {LLONG_MAX, "106751991167300d 15h"},
-      {LLONG_MIN, "-2562047788015215:-30.-8"}, {-9223372036854773999, "-2562047788015214:-59.-59"},
+  const std::pair<long long, const char*> rows[] = {
+      {129600, "36:00.00"},
+      {129601, "1d 12h"},
+      {133199, "1d 12h"},
+      {864000, "10d 0h"},
+      {-59, "00:00.-59"},
+      {-60, "00:-1.00"},
+      {-3725, "-1:-2.-5"},
+      {LLONG_MAX, "106751991167300d 15h"},
+      {-9223372036854773999, "-2562047788015214:-59.-59"},
   };
-  for (const auto& r : rows) EXPECT_STREQ(qx::qxSec2dhms8(r.secs).text, r.text) << r.secs;
+  for (const auto& [secs, text] : rows) EXPECT_STREQ(qx::qxSec2dhms8(secs).text, text) << secs;
 }
-// clang-format on
 
 }  // namespace
