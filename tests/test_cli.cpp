@@ -1,42 +1,35 @@
+// The tool as scripts see it: whole standard output and exit status of the real binary.
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <regex>
 #include <string>
-#include <vector>
 
-#include "process.h"
 #include "qx_version.h"
-#include "same_output.h"
+#include "run.h"
 
 namespace {
 
-// Runs the real binary with exactly this argument vector (argument 0 included) at a frozen
-// instant in one zone, in an environment that holds nothing else.
-std::pair<std::string, int> runTicker(const std::vector<std::string>& args, long long epoch,
-                                      const char* tz) {
-  return qx_test::runProcess(QX_TICKER, args,
-                             {std::string("TZ=") + tz, "FAKETIME_FMT=%s",
-                              "FAKETIME=" + std::to_string(epoch), "LD_PRELOAD=" QX_PRELOAD});
-}
+using qx_test::Strings;
 
 const std::string kBanner =
     "________________________________ qxConsoleTicker __________________________________\n"
     "   " QX_VERSION_TEXT "   " QX_COPYRIGHT_TEXT "\n";
-const std::string p = "qxConsoleTicker", x150(150, 'x'), x100(100, 'x'), n150(150, '9');
+const std::string p = "qxConsoleTicker", x150(150, 'x'), x100(100, 'x');
 
-// Runs at one instant: the clock and count lines, then the report and exit lines of each row.
+// A frozen instant in one zone, and the clock and count lines that the tool prints there.
 struct Instant {
   long long epoch;
-  const char* tz;
+  std::string tz;
   std::string clockAndCount;
 };
-struct Case {
-  const Instant* at;
-  std::vector<std::string> args;
-  std::string report, exitLine;
-  int status;
-};
+// At T the count is 0x01020304 in UTC, so every byte differs.
+const Instant T{1689440260, "UTC0", "15.Jul.2023  16:57.40\nSeconds since 1.1.2023: 16909060"};
+const Instant minusOne{1672531199, "UTC0", "31.Dec.2022  23:59.59\nSeconds since 1.1.2023: -1"};
+const Instant sample{1674503135, "UTC0", "23.Jan.2023  19:45.35\nSeconds since 1.1.2023: 1971935"};
+const Instant epoch{0, "UTC0", "-.- 00:00.00\nSeconds since 1.1.2023: 2000000000"};
+const Instant y2100{
+    4102444800, "UTC0", "01.Jan.2100  00:00.00\nSeconds since 1.1.2023: -1865053696"};
 
 std::string err(const std::string& last, const std::string& arg) {
   return "Last value: " + last + "\nError: Parameter is not a time delta " + arg + "\n";
@@ -45,52 +38,45 @@ std::string diff(const std::string& last, const std::string& text, const std::st
   return "Last value: " + last + "\nDifference: " + text + "\nDifference seconds: " + secs + "\n\n";
 }
 
-// At T the count is 0x01020304 in UTC, so every byte differs.
-// clang-format off
-const Instant T{1689440260, "UTC0", "15.Jul.2023  16:57.40\nSeconds since 1.1.2023: 16909060"},
-    minusOne{1672531199, "UTC0", "31.Dec.2022  23:59.59\nSeconds since 1.1.2023: -1"},
-    berlin{1701807669, "Europe/Berlin", "05.Dec.2023  21:21.09\nSeconds since 1.1.2023: 29280069"},
-    sample{1674503135, "UTC0", "23.Jan.2023  19:45.35\nSeconds since 1.1.2023: 1971935"},
-    utcPlus1{1672615800, "XXX-1", "02.Jan.2023  00:30.00\nSeconds since 1.1.2023: 88200"},
-    utcPlus14{1672531200, "XXX-14", "01.Jan.2023  14:00.00\nSeconds since 1.1.2023: 50400"},
-    utcMinus5{1672531200, "XXX+5", "31.Dec.2022  19:00.00\nSeconds since 1.1.2023: -18000"},
-    beforeSpring{1679792399, "Europe/Berlin", "26.Mar.2023  01:59.59\nSeconds since 1.1.2023: 7264799"},
-    beforeAutumn{1698541199, "Europe/Berlin", "29.Oct.2023  02:59.59\nSeconds since 1.1.2023: 26013599"},
-    epoch{0, "UTC0", "-.- 00:00.00\nSeconds since 1.1.2023: 2000000000"},
-    y2100{4102444800, "UTC0", "01.Jan.2100  00:00.00\nSeconds since 1.1.2023: -1865053696"};
-const std::string all = "16909060";
-
-const Case kCases[] = {
-    {&T, {p}, "", all, 4}, {&T, {}, "", all, 4}, {&T, {p, "-b1"}, "", "4 (byte 1)", 4}, {&T, {p, "-b2"}, "", "3 (byte 2)", 3},
-    {&T, {p, "-b3", "-b3"}, "", "2 (byte 3)", 2}, {&T, {p, "-b4"}, "", "1 (byte 4)", 1}, {&T, {p, "-b4", "-b1"}, "", "4 (byte 1)", 4},
-    {&T, {p, "-b3", "12", "34"}, "", "2 (byte 3)", 2}, {&T, {p, "x", "-b2"}, "", "3 (byte 2)", 3},
-    {&T, {"-b2", "5", "6"}, "", "3 (byte 2)", 3},
-    {&T, {p, "-b5", "-B1", "-b10", "b1", "-b1 "}, err("0", "-b5"), all, 4}, {&T, {p, "%n%s%x%p"}, err("0", "%n%s%x%p"), all, 4},
-    {&T, {p, x150}, err("0", x100), all, 4}, {&T, {p, "-5"}, err("-5", "-5"), all, 4},
-    {&T, {p, "-99999999999999999999"}, err("0", "-99999999999999999999"), all, 4},
-    {&T, {p, "99999999999999999999", "1"}, err("255", "99999999999999999999"), all, 4},  // Clamped, then wraps.
-    {&T, {p, "", "5"}, "", all, 4}, {&T, {p, "10", "20", "30", "0"}, diff("1971210", "172d 21h", "14937850"), all, 4},
-    {&T, {p, "4", "3", "2", "1", "9", "9"}, diff(all, "00:00.00", "0"), all, 4},
-    {&T, {p, "255", "255", "255", "255"}, diff("-1", "-1188349:-30.-35", "16909061"), all, 4},
-    {&T, {p, "abc", "1"}, diff("256", "195d 16h", "16908804"), all, 4}, {&T, {p, " +12", "0"}, diff("12", "195d 16h", "16909048"), all, 4},
-    {&T, {p, "1", "", "1"}, diff("65537", "194d 22h", "16843523"), all, 4},
-    {&T, {p, n150}, diff("-1", "-2562047788010518:-32.-27", "16909061"), all, 4},
-    {&T, {p, "16909065"}, diff("16909065", "00:00.-5", "-5"), all, 4}, {&T, {p, "16709060"}, diff("16709060", "2d 7h", "200000"), all, 4},
-    {&minusOne, {p}, "", "-1", 255}, {&minusOne, {p, "-b3"}, "", "255 (byte 3)", 255}, {&berlin, {p}, "", "29280069", 69},
-    {&sample, {p, "10", "20", "30", "0"}, diff("1971210", "00:12.05", "725"), "1971935", 223},
-    {&utcPlus1, {p}, "", "88200", 136}, {&utcPlus14, {p}, "", "50400", 224}, {&utcMinus5, {p}, "", "-18000", 176},
-    {&beforeSpring, {p}, "", "7264799", 31}, {&beforeAutumn, {p}, "", "26013599", 159},
-    {&epoch, {p}, "", "2000000000", 0}, {&y2100, {p, "-b4"}, "", "144 (byte 4)", 144},
+// The report lines and what follows "Returning Exit Code "; the exit status is the low 8 bits of
+// the number that the exit line shows.
+struct Case {
+  const Instant* at;
+  Strings args;
+  std::string report, exitLine;
 };
-// clang-format on
+const std::string all = "16909060";
+const Case kCases[] = {
+    {&T, {p}, "", all},
+    {&T, {}, "", all},
+    {&T, {"-b2", "5", "6"}, "", "3 (byte 2)"},
+    {&T, {p, "12", "-b3", "-b3"}, "", "2 (byte 3)"},
+    {&T, {p, "-b4", "-b1"}, "", "4 (byte 1)"},
+    {&T, {p, "-b5", "-B1", "-b10", "b1", "-b1 "}, err("0", "-b5"), all},
+    {&T, {p, x150}, err("0", x100), all},
+    {&T, {p, "-5"}, err("-5", "-5"), all},
+    {&T, {p, "99999999999999999999", "1"}, err("255", "99999999999999999999"), all},
+    {&T, {p, "", "5"}, "", all},
+    {&T, {p, "4", "3", "2", "1", "9", "9"}, diff(all, "00:00.00", "0"), all},
+    {&T, {p, "255", "255", "255", "255"}, diff("-1", "-1188349:-30.-35", "16909061"), all},
+    {&T, {p, "abc", " +010", "0x1"}, diff("2560", "195d 16h", "16906500"), all},
+    {&T, {p, "1", "", "1"}, diff("65537", "194d 22h", "16843523"), all},
+    {&T, {p, "16909065"}, diff("16909065", "00:00.-5", "-5"), all},
+    {&minusOne, {p}, "", "-1"},
+    {&minusOne, {p, "-b3"}, "", "255 (byte 3)"},
+    {&sample, {p, "10", "20", "30", "0"}, diff("1971210", "00:12.05", "725"), "1971935"},
+    {&epoch, {p}, "", "2000000000"},
+    {&y2100, {p, "-b4"}, "", "144 (byte 4)"},
+};
 
 TEST(EndToEnd, WholeOutputAndExitStatus) {
   for (const Case& c : kCases) {
-    const auto [out, status] = runTicker(c.args, c.at->epoch, c.at->tz);
-    EXPECT_EQ(out, kBanner + "The time is " + c.at->clockAndCount + "\n" + c.report +
-                       "Returning Exit Code " + c.exitLine + "\n")
+    const auto [out, status] = qx_test::runTickerAt(c.at->epoch, c.args, {"TZ=" + c.at->tz});
+    EXPECT_EQ(out,
+              kBanner + "The time is " + c.at->clockAndCount + "\n" + c.report +
+                  "Returning Exit Code " + c.exitLine + "\n")
         << "case " << &c - kCases;
-    EXPECT_EQ(status, c.status) << "case " << &c - kCases;
+    EXPECT_EQ(status, std::stoll(c.exitLine) & 0xFF) << "case " << &c - kCases;
   }
 }
 
@@ -99,43 +85,41 @@ TEST(EndToEnd, WholeOutputAndExitStatus) {
 // which would take a closed descriptor 1, so these runs read the real clock; byte 4 of the count
 // changes once in 194 days.
 TEST(EndToEnd, WriteErrorIsReportedAndKeepsTheStatus) {
-  const struct {
-    const char* stdoutPath;
-    std::string reason;
-  } rows[] = {
+  const std::pair<const char*, std::string> rows[] = {
       {"/dev/full", "No space left on device"},
       {"", "Bad file descriptor"},
   };
-  for (const auto& r : rows) {
-    const auto [err, status] =
-        qx_test::runProcess(QX_TICKER, {p, "-b4"}, {"TZ=UTC0"}, r.stdoutPath);
-    EXPECT_EQ(err, "qxConsoleTicker: write error: " + r.reason + "\n");
+  for (const auto& [stdoutPath, reason] : rows) {
+    const auto [err, status] = qx_test::runProcess(QX_TICKER, {p, "-b4"}, {"TZ=UTC0"}, stdoutPath);
+    EXPECT_EQ(err, "qxConsoleTicker: write error: " + reason + "\n");
     EXPECT_EQ(status, ((std::time(nullptr) - 1672531200) >> 24) & 0xFF);
   }
 }
 
-// Hostile command lines and environments: whatever the input, a run ends by itself and prints
-// the banner, the clock line, the count line, possibly a report, and the exit line, in that
-// order, and the exit line agrees with the exit status. Rows without a TZ leave it unset.
 std::string allBytes() {
   std::string s;
   for (int b = 1; b < 256; ++b) s += static_cast<char>(b);
   return s;
 }
 
-const std::string tz2000 = "TZ=" + std::string(2000, 'A');
-// clang-format off
-const struct Hostile { std::vector<std::string> env; std::vector<std::string> args; } kHostile[] = {
-    {{"TZ=UTC0"}, {p, std::string(131071, '7')}}, {{"TZ=UTC0"}, std::vector<std::string>(10000, "-b")},
-    {{"TZ=UTC0"}, {p, allBytes()}}, {{"TZ=UTC0"}, {p, allBytes().substr(100), "1", "2", "3"}},
-    {{"TZ=UTC0"}, {p, "%n%s%x", "%n", "%s%s%s%s", "%99999d"}}, {{"TZ=UTC0"}, {p, "123456789012345678901234567890"}},
+// Hostile environments and command lines. Rows without a TZ leave it unset.
+const std::pair<Strings, Strings> kHostile[] = {
+    {{"TZ=UTC0"}, {p, std::string(131071, '7')}},
+    {{"TZ=UTC0"}, Strings(10000, "-b")},
+    {{"TZ=UTC0"}, {p, allBytes()}},
+    {{"TZ=UTC0"}, {p, allBytes().substr(100), "1", "2", "3"}},
+    {{"TZ=UTC0"}, {p, "%n%s%x", "%n", "%s%s%s%s", "%99999d"}},
     {{"TZ=UTC0"}, {p, "-123456789012345678901234567890", "+99999999999999999999"}},
-    {{"TZ=UTC0"}, {p, "", "", "", ""}}, {{"TZ=UTC0"}, {""}}, {{"TZ=UTC0"}, {p, "-b1x", "x-b1", "-b1-b2", "--b1"}},
-    {{}, {p}}, {{"TZ="}, {p, "-b2"}}, {{"TZ=Nowhere/Bogus"}, {p, "7"}}, {{tz2000}, {p}},
-    {{"TZ=/nonexistent/zone/file"}, {p, "-b4"}}, {{"TZ=:/nonexistent"}, {p}},
+    {{"TZ=UTC0"}, {""}},
+    {{}, {p}},
+    {{"TZ="}, {p, "-b2"}},
+    {{"TZ=Nowhere/Bogus"}, {p, "7"}},
+    {{"TZ=" + std::string(2000, 'A')}, {p}},
+    {{"TZ=:/nonexistent/zone/file"}, {p, "-b4"}},
 };
-// clang-format on
 
+// Whatever the input, a run ends by itself and prints the banner, the clock line, the count line,
+// possibly a report, and the exit line, in that order, and the exit line agrees with the status.
 TEST(EndToEnd, HostileInputKeepsTheOutputWellFormed) {
   const std::regex shape(
       "________________________________ qxConsoleTicker __________________________________\n"
@@ -143,12 +127,10 @@ TEST(EndToEnd, HostileInputKeepsTheOutputWellFormed) {
       R"((Last value: -?[0-9]+\n(Error: Parameter is not a time delta [\s\S]*\n|)"
       R"(Difference: [^\n]+\nDifference seconds: -?[0-9]+\n\n))?)"
       R"(Returning Exit Code (-?[0-9]+)( \(byte [1-4]\))?\n)");
-  for (const Hostile& r : kHostile) {
-    auto env = r.env;
-    env.insert(env.end(), {"FAKETIME_FMT=%s", "FAKETIME=1701807669", "LD_PRELOAD=" QX_PRELOAD});
-    const auto [out, status] = qx_test::runProcess(QX_TICKER, r.args, env);
+  for (const auto& row : kHostile) {
+    const auto [out, status] = qx_test::runTickerAt(1701807669, row.second, row.first);
     std::smatch m;
-    const std::string label = "row " + std::to_string(&r - kHostile) + ":\n" + out.substr(0, 400);
+    const std::string label = "row " + std::to_string(&row - kHostile) + ":\n" + out.substr(0, 400);
     ASSERT_TRUE(std::regex_match(out, m, shape)) << label;
     EXPECT_EQ(std::stoll(m[3]) & 0xFF, status) << label;
   }
@@ -159,11 +141,10 @@ TEST(EndToEnd, HostileInputKeepsTheOutputWellFormed) {
 TEST(OtherBuilds, SameOutputForEveryCommandLine) {
   if (!qx_test::haveOtherBuilds()) GTEST_SKIP() << "QX_SAME_OUTPUT is unset";
   for (const Case& c : kCases) {
-    qx_test::expectSameOutput(c.args, {std::string("TZ=") + c.at->tz},
-                              "case " + std::to_string(&c - kCases));
+    qx_test::expectSameOutput(c.args, {"TZ=" + c.at->tz}, "case " + std::to_string(&c - kCases));
   }
-  for (const Hostile& r : kHostile) {
-    qx_test::expectSameOutput(r.args, r.env, "hostile row " + std::to_string(&r - kHostile));
+  for (const auto& [env, args] : kHostile) {
+    qx_test::expectSameOutput(args, env, "hostile " + testing::PrintToString(env));
   }
 }
 
