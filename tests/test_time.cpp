@@ -69,7 +69,7 @@ TEST(ClockText, OffsetTimeAndDateTexts) {
       {"XXX+5", 0, -18000, "-5:00.00", "-.-"},
       {"XXX-14", 0, -36000, "-10:00.00", "-.-"},
       {"XXX-13", -1, -39600, "-11:00.-1", "--.-"},
-      {"XXX-5:45:30", 1672531200, 20730, "05:45.30", "01.Jan.2023 "},
+      {"XXX-5:45:30", 1672511400, 20730, "00:15.30", "01.Jan.2023 "},  // 31 December in UTC.
       {"UTC0", LLONG_MAX, 0, "15:30.07", "--.-"},  // Beyond what the C library's record holds.
   };
   for (const auto& [tz, secs, offset, time, date] : rows) {
