@@ -14,8 +14,8 @@ using qx_test::Strings;
 // byte 1 wraps to 0 and a carry reaches byte 2. A save without its guard would then keep
 // "255 4 2 1", 255 seconds off.
 constexpr long long kT = 1689440260;
-// The stand-in for the tool.
-const char* const real = QX_SOURCE_DIR "/tests/ticker_at.sh";
+// The stand-in that runs the real tool at a chosen clock.
+const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 
 // The stand-in runs the tool with its clock at `at` on its first call and `step` seconds later on
 // every later one; `tool` is what the script runs as the tool. `out` is the whole standard output,
@@ -28,18 +28,18 @@ struct Call {
   int status;
 };
 const Call kCalls[] = {
-    {{"save"}, kT, 0, real, "4 3 2 1\n", 0},
-    {{"save"}, 1689440511, 1, real, "0 4 2 1\n", 0},
-    {{"report", "4", "3", "2", "1"}, kT + 3725, 0, real, "\nDifference seconds: 3725\n", 0},
-    {{"report", "0", "0", "0", "0"}, kT, 0, real, "\nError: Parameter is not a time delta 0\n", 1},
+    {{"save"}, kT, 0, stub, "4 3 2 1\n", 0},
+    {{"save"}, 1689440511, 1, stub, "0 4 2 1\n", 0},
+    {{"report", "4", "3", "2", "1"}, kT + 3725, 0, stub, "\nDifference seconds: 3725\n", 0},
+    {{"report", "0", "0", "0", "0"}, kT, 0, stub, "\nError: Parameter is not a time delta 0\n", 1},
     {{"save"}, kT, 0, "/bin/false", "", 1},
     {{"report", "4", "3", "2", "1"}, kT, 0, "/bin/true", "\n", 1},
-    {{}, kT, 0, real, "", 2},
-    {{"load"}, kT, 0, real, "", 2},
-    {{"save", "1"}, kT, 0, real, "", 2},
-    {{"report", "1", "2", "3"}, kT, 0, real, "", 2},
-    {{"report", "1", "2", "3", "256"}, kT, 0, real, "", 2},
-    {{"report", "1", "2", "3", "-1"}, kT, 0, real, "", 2},
+    {{}, kT, 0, stub, "", 2},
+    {{"load"}, kT, 0, stub, "", 2},
+    {{"save", "1"}, kT, 0, stub, "", 2},
+    {{"report", "1", "2", "3"}, kT, 0, stub, "", 2},
+    {{"report", "1", "2", "3", "256"}, kT, 0, stub, "", 2},
+    {{"report", "1", "2", "3", "-1"}, kT, 0, stub, "", 2},
 };
 
 TEST(Example, SaveReportAndTheirExitStatus) {
