@@ -1,31 +1,32 @@
 // Fixed-capacity 8-bit text, held by value, for a program that must never touch the heap.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <type_traits>
+// The product includes C headers only, so that it builds against any C library, musl included,
+// with no C++ standard library at all (see cmake/musl.cmake).
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
 
 namespace qx {
 
 namespace detail {
 
 // The longest decimal form of a 64-bit integer is "-9223372036854775808": 20 characters.
-inline constexpr std::size_t kMaxDecimalChars = 20;
+inline constexpr size_t kMaxDecimalChars = 20;
 
 // Writes the decimal form of nr ("%lld" without padding) into out, NUL-terminated, and returns
 // its length (1 to 20). The magnitude is taken in unsigned arithmetic so that the most negative
 // value needs no signed negation, which would overflow.
-inline std::size_t formatDecimal(long long nr, char (&out)[kMaxDecimalChars + 1]) {
+inline size_t formatDecimal(long long nr, char (&out)[kMaxDecimalChars + 1]) {
   unsigned long long magnitude = static_cast<unsigned long long>(nr);
   if (nr < 0) magnitude = 0ULL - magnitude;
   char reversed[kMaxDecimalChars];
-  std::size_t digits = 0;
+  size_t digits = 0;
   do {
     reversed[digits++] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  std::size_t k = 0;
+  size_t k = 0;
   if (nr < 0) out[k++] = '-';
   while (digits != 0) out[k++] = reversed[--digits];
   out[k] = '\0';
@@ -49,10 +50,10 @@ class _qxString8_allSize {
   static_assert(N <= 65535, "length is a 16-bit count of characters");
 
  public:
-  static constexpr std::size_t kCapacity = static_cast<std::size_t>(N);
+  static constexpr size_t kCapacity = static_cast<size_t>(N);
 
-  std::uint16_t length;  // 0 .. N characters in use.
-  char text[N + 1];      // text[length] is the terminator; text[N] ends a full text.
+  uint16_t length;   // 0 .. N characters in use.
+  char text[N + 1];  // text[length] is the terminator; text[N] ends a full text.
 
   // Starts out cleared, so that no path can ever print uninitialised bytes.
   _qxString8_allSize() : length(0), text{} {}
@@ -64,9 +65,9 @@ class _qxString8_allSize {
       clear();
       return;
     }
-    const std::size_t n = ::strnlen(src, kCapacity);
-    std::memcpy(text, src, n);
-    length = static_cast<std::uint16_t>(n);
+    const size_t n = ::strnlen(src, kCapacity);
+    memcpy(text, src, n);
+    length = static_cast<uint16_t>(n);
     clearUnused();
   }
 
@@ -85,21 +86,21 @@ class _qxString8_allSize {
   // Empties the text and zeroes all N + 1 bytes.
   void clear() {
     length = 0;
-    std::memset(text, 0, sizeof text);
+    memset(text, 0, sizeof text);
   }
 
   // Zeroes text[length] .. text[N]; the characters in use stay as they are.
-  void clearUnused() { std::memset(text + length, 0, kCapacity + 1 - length); }
+  void clearUnused() { memset(text + length, 0, kCapacity + 1 - length); }
 
   // Recomputes length after a caller wrote a C string straight into text: the index of the
   // first NUL among text[0] .. text[N-1], or N (with text[N] made the terminator) if none.
   void calcLength() {
-    const void* nul = std::memchr(text, '\0', kCapacity);
+    const void* nul = memchr(text, '\0', kCapacity);
     if (nul == nullptr) {
-      length = static_cast<std::uint16_t>(N);
+      length = static_cast<uint16_t>(N);
       text[N] = '\0';
     } else {
-      length = static_cast<std::uint16_t>(static_cast<const char*>(nul) - text);
+      length = static_cast<uint16_t>(static_cast<const char*>(nul) - text);
     }
   }
 
@@ -116,8 +117,8 @@ class _qxString8_allSize {
   // is "0-5". Each zero is appended only while there is room.
   void addNr(const long long& nr, const unsigned char& minDigits) {
     char digits[detail::kMaxDecimalChars + 1];
-    const std::size_t k = detail::formatDecimal(nr, digits);
-    for (std::size_t pad = k; pad < minDigits && length < N; ++pad) text[length++] = '0';
+    const size_t k = detail::formatDecimal(nr, digits);
+    for (size_t pad = k; pad < minDigits && length < N; ++pad) text[length++] = '0';
     append(digits, k);
   }
 
@@ -126,16 +127,18 @@ class _qxString8_allSize {
 
  private:
   // Appends the first min(n, N - length) characters of s and writes the terminator.
-  void append(const char* s, std::size_t n) {
-    const std::size_t room = kCapacity - length;
+  void append(const char* s, size_t n) {
+    const size_t room = kCapacity - length;
     if (n > room) n = room;
-    std::memcpy(text + length, s, n);
-    length = static_cast<std::uint16_t>(length + n);
+    memcpy(text + length, s, n);
+    length = static_cast<uint16_t>(length + n);
     text[length] = '\0';
   }
 };
 
-static_assert(std::is_trivially_copyable_v<_qxString8_allSize<25>>,
+// __is_trivially_copyable is the gcc and clang built-in behind std::is_trivially_copyable, whose
+// header belongs to the C++ library that the product does without.
+static_assert(__is_trivially_copyable(_qxString8_allSize<25>),
               "texts are returned by value and copied byte for byte");
 static_assert(sizeof(_qxString8_allSize<100>) == 2 + 101 + 1,
               "the text lives inside the object: a 16-bit length and N + 1 bytes");

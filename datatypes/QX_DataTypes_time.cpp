@@ -8,12 +8,12 @@ namespace {
 constexpr const char* month_names[13] = {
     "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec", nullptr};
 
-constexpr std::int32_t kSecsPerDay = 86400;
+constexpr int32_t kSecsPerDay = 86400;
 constexpr long long kClockFormLimit = 129600;  // 36 hours; longer durations read as days.
 
 // Folding a deviation into half a day (plus a margin for a clock tick between two readings)
 // absorbs the case where UTC and local time lie on different calendar days.
-constexpr std::int32_t kHalfDayFold = 43230;
+constexpr int32_t kHalfDayFold = 43230;
 
 // Signed overflow is undefined, so additions that may leave the 64-bit range wrap explicitly.
 constexpr long long wrappingAdd(long long a, long long b) {
@@ -22,12 +22,12 @@ constexpr long long wrappingAdd(long long a, long long b) {
 }
 
 // Fills the six date and time fields that fromDate hands to mktime() for local midnight.
-void fillMidnight(std::tm& tm, int day, int month, int year, int isdst) {
-  tm = std::tm{};
-  tm.tm_mday = day;
-  tm.tm_mon = month - 1;
-  tm.tm_year = year - 1900;
-  tm.tm_isdst = isdst;
+void fillMidnight(tm& fields, int day, int month, int year, int isdst) {
+  fields = tm{};
+  fields.tm_mday = day;
+  fields.tm_mon = month - 1;
+  fields.tm_year = year - 1900;
+  fields.tm_isdst = isdst;
 }
 
 }  // namespace
@@ -37,7 +37,7 @@ _qxTime::_qxTime(bool setNow) {
 }
 
 void _qxTime::setCurrentTime(long long offsetSecs) {
-  epochSecs = wrappingAdd(static_cast<long long>(std::time(nullptr)), offsetSecs);
+  epochSecs = wrappingAdd(static_cast<long long>(time(nullptr)), offsetSecs);
 }
 
 int _qxTime::secsTo(const _qxTime& other) const {
@@ -45,7 +45,7 @@ int _qxTime::secsTo(const _qxTime& other) const {
   if (other.epochSecs <= 0) return 2000000000;
   const auto diff =
       static_cast<unsigned long long>(other.epochSecs) - static_cast<unsigned long long>(epochSecs);
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(diff));
+  return static_cast<int32_t>(static_cast<uint32_t>(diff));
 }
 
 void _qxTime::fromDate(int day, int month, int year) {
@@ -68,15 +68,15 @@ void _qxTime::fromDate(int day, int month, int year) {
   // and over 400,000 in one without, such as UTC; start-up cost is what this tool is measured by.
   // A midnight that a spring-forward gap skips then resolves, as glibc decides for -1, to the
   // hour before the jump, 23:00 of the previous day.
-  std::tm tm;
-  fillMidnight(tm, day, month, year, -1);
-  (void)std::mktime(&tm);
-  fillMidnight(tm, day, month, year, tm.tm_isdst);
-  epochSecs = static_cast<long long>(std::mktime(&tm));
+  tm fields;
+  fillMidnight(fields, day, month, year, -1);
+  (void)mktime(&fields);
+  fillMidnight(fields, day, month, year, fields.tm_isdst);
+  epochSecs = static_cast<long long>(mktime(&fields));
 }
 
-bool _qxTime::to_tm(std::tm& out) const {
-  const auto t = static_cast<std::time_t>(epochSecs);
+bool _qxTime::to_tm(tm& out) const {
+  const auto t = static_cast<time_t>(epochSecs);
   return localtime_r(&t, &out) != nullptr;
 }
 
@@ -87,22 +87,22 @@ void _qxTime::testIfOfsetIsRight(bool adjust) {
   // offset instead would, from the "not measured" value -1, read the zone one second ahead: in
   // the last second before a daylight-saving change the clock line would be an hour wrong. The
   // unmeasured state therefore counts as 0.
-  const std::int32_t start = qxTime_Start_OffSet == -1 ? 0 : qxTime_Start_OffSet;
-  const std::time_t now = std::time(nullptr);
-  std::tm local;
+  const int32_t start = qxTime_Start_OffSet == -1 ? 0 : qxTime_Start_OffSet;
+  const time_t now = time(nullptr);
+  tm local;
   if (localtime_r(&now, &local) == nullptr) return;
 
   // Both terms are below one day in magnitude, so the 32-bit difference cannot overflow.
-  const std::int32_t wallSecs = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-  const auto shownSecs = static_cast<std::int32_t>(wrappingAdd(now, start) % kSecsPerDay);
-  std::int32_t deviation = wallSecs - shownSecs;
+  const int32_t wallSecs = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+  const auto shownSecs = static_cast<int32_t>(wrappingAdd(now, start) % kSecsPerDay);
+  int32_t deviation = wallSecs - shownSecs;
   if (deviation < -kHalfDayFold) {
     deviation += kSecsPerDay;
   } else if (deviation > kHalfDayFold) {
     deviation -= kSecsPerDay;
   }
-  qxTime_Start_OffSet = static_cast<std::int32_t>(static_cast<std::uint32_t>(start) +
-                                                  static_cast<std::uint32_t>(deviation));
+  qxTime_Start_OffSet =
+      static_cast<int32_t>(static_cast<uint32_t>(start) + static_cast<uint32_t>(deviation));
 }
 
 _qxString8_allSize<50> _qxTime::asQX8StringHourMinSec() const {
@@ -126,16 +126,16 @@ _qxString8_allSize<50> _qxTime::asQX8StringHourMinSec() const {
 _qxString8_allSize<250> _qxTime::asQX8StringDateMonthYear() const {
   if (epochSecs == 0) return _qxString8_allSize<250>("-.-");
   // A successful conversion always gives a month of 0 .. 11, a valid index into month_names.
-  std::tm tm;
-  if (epochSecs < 0 || !to_tm(tm)) return _qxString8_allSize<250>("--.-");
+  tm local;
+  if (epochSecs < 0 || !to_tm(local)) return _qxString8_allSize<250>("--.-");
   // "%02d.%s.%02lld ", built by hand as in the time of day; the day of the month is 1 .. 31.
   // The year is widened: tm_year may be as large as INT_MAX, and adding 1900 must not overflow.
   _qxString8_allSize<250> scratch;
-  scratch.addNr(tm.tm_mday, 2);
+  scratch.addNr(local.tm_mday, 2);
   scratch.addText(".");
-  scratch.addText(month_names[tm.tm_mon]);
+  scratch.addText(month_names[local.tm_mon]);
   scratch.addText(".");
-  scratch.addNr(static_cast<long long>(tm.tm_year) + 1900, 2);
+  scratch.addNr(static_cast<long long>(local.tm_year) + 1900, 2);
   scratch.addText(" ");
   return scratch;
 }

@@ -1,9 +1,8 @@
 // A point in time as seconds since the Unix epoch, with its calendar and text conversions.
 #pragma once
 
-#include <cstdint>
-#include <ctime>
-#include <type_traits>
+#include <stdint.h>
+#include <time.h>
 
 #include "QX_DataTypes_qxString.h"
 
@@ -24,7 +23,7 @@ class _qxTime {
   // Seconds to add to epoch seconds to get local wall-clock seconds, kept within half a day of 0
   // (UTC+14 is stored as -10 hours, which gives the same time of day). -1 means "not measured
   // yet"; the first asQX8StringHourMinSec() call measures it.
-  static inline std::int32_t qxTime_Start_OffSet = -1;
+  static inline int32_t qxTime_Start_OffSet = -1;
 
   long long epochSecs = 0;
 
@@ -47,7 +46,7 @@ class _qxTime {
 
   // Converts to broken-down local time. Returns false, leaving out unspecified, when the platform
   // cannot convert the value (its year does not fit the record); callers must not read out then.
-  bool to_tm(std::tm& out) const;
+  bool to_tm(tm& out) const;
 
   // Measures how far qxTime_Start_OffSet is from the local clock now and, with adjust true, adds
   // that deviation to it; with adjust false nothing changes. When the platform cannot convert the
@@ -63,7 +62,7 @@ class _qxTime {
   [[nodiscard]] _qxString8_allSize<250> asQX8StringDateMonthYear() const;
 };
 
-static_assert(std::is_trivially_copyable_v<_qxTime>, "a time is a plain value");
+static_assert(__is_trivially_copyable(_qxTime), "a time is a plain value");
 
 // A duration for people: "HH:MM.SS" (each field at least two characters, hours up to 36) for
 // secs <= 129600 (36 hours), negative values included with a sign on each field ("-1:-2.-5");

@@ -5,9 +5,10 @@
 // the count or, with -b1 .. -b4, one byte of it. Byte values given back as arguments rebuild an
 // earlier count, and the run reports how long ago it was. Every byte of standard output and the
 // exit status are read by scripts, so the formats below are an interface.
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+// C headers only, as everywhere in the product (see cmake/musl.cmake).
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
 
 #include "QX_DataTypes_qxString.h"
 #include "QX_DataTypes_time.h"
@@ -35,8 +36,8 @@ constexpr int kByteCount = 4;
 char outputBuffer[4096];
 
 // The low 32 bits of a 64-bit value, read as a signed 32-bit number (two's complement).
-int low32(std::uint64_t value) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+int low32(uint64_t value) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
 // Which of "-b1" .. "-b4" an argument is: 0 .. 3, or -1 for any other text. The comparison is
@@ -51,30 +52,30 @@ void printClockLine(const _qxTime& now) {
   const auto timeOfDay = now.asQX8StringHourMinSec();
   // A valid date text ends in a blank, so two blanks stand before the time of day.
   const auto date = now.asQX8StringDateMonthYear();
-  std::printf("The time is %s %s\n", date.text, timeOfDay.text);
+  printf("The time is %s %s\n", date.text, timeOfDay.text);
 }
 
 // Rebuilds the earlier count from the byte values (weights 1, 256, 65536, 16777216) and prints
 // how long ago it was. Prints nothing when the first slot is empty. Values are not limited to
 // 0 .. 255 and may be signed; conversion clamps like strtoll, and the weighting, the sum and the
 // difference wrap in 64 bits, which is why they are computed in unsigned arithmetic.
-void printElapsedReport(std::int32_t count, const ArgText (&slots)[kByteCount]) {
+void printElapsedReport(int32_t count, const ArgText (&slots)[kByteCount]) {
   if (!slots[0].hasData()) return;
-  std::uint64_t last = 0;
+  uint64_t last = 0;
   for (int k = 0; k < kByteCount; ++k) {
     if (slots[k].hasData()) {
-      const auto value = static_cast<std::uint64_t>(std::strtoll(slots[k].text, nullptr, 10));
+      const auto value = static_cast<uint64_t>(strtoll(slots[k].text, nullptr, 10));
       last += value << (8 * k);
     }
   }
-  std::printf("Last value: %d\n", low32(last));
-  if (static_cast<std::int64_t>(last) <= 0) {
-    std::printf("Error: Parameter is not a time delta %s\n", slots[0].text);
+  printf("Last value: %d\n", low32(last));
+  if (static_cast<int64_t>(last) <= 0) {
+    printf("Error: Parameter is not a time delta %s\n", slots[0].text);
     return;
   }
-  const std::uint64_t diff = static_cast<std::uint64_t>(static_cast<std::int64_t>(count)) - last;
-  std::printf("Difference: %s\n", qx::qxSec2dhms8(static_cast<std::int64_t>(diff)).text);
-  std::printf("Difference seconds: %d\n\n", low32(diff));
+  const uint64_t diff = static_cast<uint64_t>(static_cast<int64_t>(count)) - last;
+  printf("Difference: %s\n", qx::qxSec2dhms8(static_cast<int64_t>(diff)).text);
+  printf("Difference seconds: %d\n\n", low32(diff));
 }
 
 // Hands the buffered output to the system and reports on standard error when it cannot be
@@ -83,22 +84,22 @@ void printElapsedReport(std::int32_t count, const ArgText (&slots)[kByteCount]) 
 void closeOutput() {
   // perror prints "<text>: <strerror(errno)>" and a newline; one import instead of three keeps
   // the dynamic linker's work at start-up down.
-  if (std::fclose(stdout) != 0) std::perror("qxConsoleTicker: write error");
+  if (fclose(stdout) != 0) perror("qxConsoleTicker: write error");
 }
 
 // The exit status: the chosen byte, or the whole count when no flag is set.
-int exitCode(std::int32_t count, const bool (&byteFlags)[kByteCount]) {
+int exitCode(int32_t count, const bool (&byteFlags)[kByteCount]) {
   // The lowest-numbered flag wins, whatever the order on the command line. Bytes come from the
   // two's-complement form, so they are 0 .. 255 for a negative count too.
   for (int k = 0; k < kByteCount; ++k) {
     if (byteFlags[k]) {
-      const int code = static_cast<int>((static_cast<std::uint32_t>(count) >> (8 * k)) & 0xFFU);
-      std::printf("Returning Exit Code %d (byte %d)\n", code, k + 1);
+      const int code = static_cast<int>((static_cast<uint32_t>(count) >> (8 * k)) & 0xFFU);
+      printf("Returning Exit Code %d (byte %d)\n", code, k + 1);
       return code;
     }
   }
   // The shell sees the low 8 bits of the whole count, the same as byte 1.
-  std::printf("Returning Exit Code %d\n", count);
+  printf("Returning Exit Code %d\n", count);
   return count;
 }
 
@@ -106,9 +107,9 @@ int exitCode(std::int32_t count, const bool (&byteFlags)[kByteCount]) {
 
 int main(int argc, char** argv) {
   // Should this ever fail, stdio keeps its own buffering and the output is the same.
-  (void)std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+  (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
 
-  std::printf("%s\n   %s   %s\n", kBannerTop, qxVersion, qxCopyrightnotice);
+  printf("%s\n   %s   %s\n", kBannerTop, qxVersion, qxCopyrightnotice);
 
   // Every argument, the program's own name included, may be a byte flag; repeats change nothing.
   bool byteFlags[kByteCount] = {};
@@ -127,10 +128,10 @@ int main(int argc, char** argv) {
   const _qxTime now(true);
   _qxTime reference;
   reference.fromDate(1, 1, 2023);
-  const std::int32_t count = reference.secsTo(now);
+  const int32_t count = reference.secsTo(now);
 
   printClockLine(now);
-  std::printf("Seconds since 1.1.2023: %d\n", count);
+  printf("Seconds since 1.1.2023: %d\n", count);
   printElapsedReport(count, slots);
 
   const int code = exitCode(count, byteFlags);
