@@ -2,13 +2,13 @@
 # Builds every release file into build/dist/, with SHA256SUMS beside them:
 #   qxconsoleticker_<version>_amd64.deb, qxconsoleticker-<version>-1.x86_64.rpm
 #       the dynamic build, for Debian, Ubuntu and RPM systems with glibc 2.34 or later;
-#   qxconsoleticker-<version>-linux-x86_64.tar.gz, ...-linux-aarch64.tar.gz
-#       the static build, for any Linux of that architecture. One top folder holds bin/, share/
-#       (manual page, completions, example script, as `cmake --install` lays them out), README.md,
-#       LICENSE and CHANGELOG.
+#   qxconsoleticker-<version>-linux-<target>.tar.gz, one for each target of cmake/targets.txt
+#       the static build against musl, for any Linux of that architecture. One top folder holds
+#       bin/, share/ (manual page, completions, example script, as `cmake --install` lays them
+#       out), README.md, LICENSE and CHANGELOG.
 # Every file is reproducible: its time stamps are SOURCE_DATE_EPOCH, the last commit's time
 # unless it is set already, and nothing in it depends on the folder, the user or the umask.
-# Needs what the package presets need, plus g++-aarch64-linux-gnu.
+# Needs what the package presets need, plus each target's cross compiler and musl-dev.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,12 +21,10 @@ cmake --workflow --preset package >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 cp build/release/qxconsoleticker{_"${version}"_*.deb,-"${version}"-*.rpm} "$dist/"
 
-for arch in x86_64 aarch64; do
-  preset=static
-  [[ $arch == x86_64 ]] || preset=static-$arch
-  cmake --workflow --preset "$preset" >/dev/null
-  name=qxconsoleticker-$version-linux-$arch
-  cmake --install "build/$preset" --prefix "$PWD/build/stage/$name" --strip >/dev/null
+for target in $(awk '!/^#/ && NF { print $1 }' cmake/targets.txt); do
+  QX_TARGET=$target cmake --workflow --preset static >/dev/null
+  name=qxconsoleticker-$version-linux-$target
+  cmake --install "build/static-$target" --prefix "$PWD/build/stage/$name" --strip >/dev/null
   cp README.md LICENSE CHANGELOG "build/stage/$name/"
   # The order, owners, times and modes of the members are fixed; gzip -n leaves out its own
   # name and time.

@@ -1,0 +1,48 @@
+# Toolchain of the portable builds: a static PIE linked against musl, for any target of
+# targets.txt, by Debian's g++ for that target and its musl-dev:<arch>. The target is QX_TARGET,
+# a cache variable or, as the "static" preset passes it, an environment variable.
+#
+# Debian has no C++ driver for musl, so g++ is handed musl's headers, start files and libc.a by
+# hand. libstdc++ cannot come along: its configuration headers were made for glibc and test
+# glibc's __GLIBC_PREREQ, which musl does not define. The product needs none of it (no
+# exceptions, no RTTI, nothing allocated) and includes C headers only, so the compile drops every
+# default include folder, libstdc++'s among them, and sees musl's alone. That is the one place
+# where the two libraries are kept apart: a C++ library header in the product fails to compile
+# here at once, instead of half-working against the wrong C library.
+include(${CMAKE_CURRENT_LIST_DIR}/QxTargets.cmake)
+if(NOT QX_TARGET)
+  set(QX_TARGET $ENV{QX_TARGET})
+endif()
+qx_target("${QX_TARGET}" qx)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QX_TARGET)
+
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR ${QX_TARGET})
+set(CMAKE_CXX_COMPILER ${qx_TRIPLET}-g++-12)
+set(CMAKE_CXX_FLAGS_INIT -nostdinc)
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES /usr/include/${qx_MUSL})
+
+# Linked with no default file (-nostdlib), the start files in their fixed order around the
+# objects: rcrt1.o is musl's start for a static PIE, which relocates the program itself before
+# main. -pie with a static link and no program interpreter is a static PIE on every target; gcc's
+# own -static-pie is not built into every cross compiler. libgcc's helpers (64-bit division on
+# 32-bit targets, for one) may call back into libc, so the two are searched as a group.
+set(qx_lib /usr/lib/${qx_MUSL})
+foreach(part begin end)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=crt${part}S.o
+    OUTPUT_VARIABLE qx_crt${part} OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,-static,--no-dynamic-linker")
+set(CMAKE_CXX_LINK_EXECUTABLE "<CMAKE_CXX_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> \
+-nostdlib ${qx_lib}/rcrt1.o ${qx_lib}/crti.o ${qx_crtbegin} <OBJECTS> -o <TARGET> \
+<LINK_LIBRARIES> -L${qx_lib} -Wl,--start-group -lc -lgcc -Wl,--end-group ${qx_crtend} \
+${qx_lib}/crtn.o")
+
+# CMake finds the matching binutils (strip, objcopy) by the compiler's prefix.
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+
+# What the project makes of this toolchain: the static build with its test-clock sibling, and no
+# FORTIFY, which would have no effect: musl has no fortified functions, and Debian ships no
+# fortify headers for it.
+set(QX_STATIC ON)
+set(QX_FORTIFY OFF)
