@@ -1,6 +1,14 @@
-// Runs the tool as scripts see it: an argument vector and an environment in, standard output and
-// the exit status out. Every test starts it through here, at a frozen instant under libfaketime,
-// or at the real clock when it compares other builds with the dynamic one.
+// Runs the tool as scripts see it: an argument vector and an environment in; standard output,
+// standard error and the exit status out. Every test starts it through here.
+//
+// Which build runs is the environment's choice, so that CTest can run the same tables on every
+// build (see tests/CMakeLists.txt):
+//   QX_TICKER    the binary; by default this build's own;
+//   QX_CLOCK     "testclock" for a static build's test-clock sibling, which reads the instant
+//                from QX_TEST_NOW; otherwise libfaketime, preloaded by QX_PRELOAD, freezes it;
+//   QX_EMULATOR  qemu-user, for a build of another architecture;
+//   QX_LIBC      "musl" where the C library reads a TZ value of the form of a POSIX rule as that
+//                rule, before any zone file of that name.
 #pragma once
 
 #include <fcntl.h>
@@ -8,22 +16,33 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "qx_version.h"
 
 namespace qx_test {
 
 using Strings = std::vector<std::string>;
-using Result = std::pair<std::string, int>;
 
-// Runs path with exactly this argument vector (argument 0 included) and environment. Returns
-// standard output and the exit status, or 1000 + the signal that ended the run. With stdoutPath,
-// standard output goes to that file instead, or is closed when the path is empty, and standard
-// error is returned.
+struct Result {
+  std::string out, err;
+  int status;  // The exit status, or 1000 + the signal that ended the run.
+  bool operator==(const Result&) const = default;
+};
+
+// The two lines that every run starts with.
+const std::string kBanner =
+    "________________________________ qxConsoleTicker __________________________________\n"
+    "   " QX_VERSION_TEXT "   " QX_COPYRIGHT_TEXT "\n";
+
+// In UTC the count at kT is 0x01020304, so every byte differs.
+constexpr long long kT = 1689440260;
+
+// Runs path with exactly this argument vector (argument 0 included) and environment. With
+// stdoutPath, standard output goes to that file, or is closed when the path is empty.
 inline Result runProcess(const char* path, const Strings& args, const Strings& env,
                          const char* stdoutPath = nullptr) {
   std::vector<char*> argv, envp;
@@ -31,10 +50,11 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
   for (const auto& s : env) envp.push_back(const_cast<char*>(s.c_str()));
   argv.push_back(nullptr), envp.push_back(nullptr);
   int fds[2];
-  if (pipe(fds) != 0) return {"pipe failed", -1};
+  FILE* err = std::tmpfile();  // Read after the run, so neither stream can block the other.
+  if (err == nullptr || pipe(fds) != 0) return {"", "pipe or tmpfile failed", -1};
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(fds[1], stdoutPath == nullptr ? STDOUT_FILENO : STDERR_FILENO);
+    dup2(fds[1], STDOUT_FILENO), dup2(fileno(err), STDERR_FILENO);
     close(fds[0]), close(fds[1]);
     if (stdoutPath != nullptr) {
       close(STDOUT_FILENO);
@@ -44,71 +64,44 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
     _exit(127);
   }
   close(fds[1]);
-  std::string out;
+  Result result{"", "", 0};
   char buf[65536];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) result.out.append(buf, size_t(n));
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  return {out, WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status)};
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+  std::rewind(err);
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, err)) > 0;) result.err.append(buf, n);
+  (void)std::fclose(err);
+  return result;
 }
 
-// Runs the tool with its clock frozen at epoch; env holds the run's other settings, such as TZ.
-inline Result runTickerAt(long long epoch, const Strings& args, Strings env) {
-  env.insert(env.end(),
-             {"FAKETIME_FMT=%s", "FAKETIME=" + std::to_string(epoch), "LD_PRELOAD=" QX_PRELOAD});
-  return runProcess(QX_TICKER, args, env);
+inline std::string fromEnv(const char* name, const char* fallback = "") {
+  const char* value = std::getenv(name);
+  return value == nullptr ? fallback : value;
 }
 
-// Other builds of the tool (the static ones, the aarch64 one under qemu-user) must behave as the
-// dynamic one. libfaketime cannot reach a static binary, so they are compared at the real clock.
-// QX_SAME_OUTPUT lists the builds, separated by ':', the reference first, each by its absolute
-// path. An entry "EMULATOR PATH" runs PATH under qemu-user, whose -0 passes argument 0 on. When
-// the variable is unset, the comparisons are skipped; scripts/check-static.sh sets it.
-inline std::vector<Strings> sameOutputBuilds() {
-  std::vector<Strings> builds;
-  const char* list = std::getenv("QX_SAME_OUTPUT");
-  std::istringstream entries(list == nullptr ? "" : list);
-  for (std::string entry; std::getline(entries, entry, ':');) {
-    std::istringstream words(entry);
-    builds.emplace_back();
-    for (std::string word; words >> word;) builds.back().push_back(word);
+// Runs the build under test with its clock frozen at epoch; env holds the run's other settings,
+// such as TZ.
+inline Result runTickerAt(long long epoch, Strings args, Strings env,
+                          const char* stdoutPath = nullptr) {
+  static const std::string ticker = fromEnv("QX_TICKER", QX_TICKER),
+                           emulator = fromEnv("QX_EMULATOR");
+  if (fromEnv("QX_CLOCK") == "testclock") {
+    env.push_back("QX_TEST_NOW=" + std::to_string(epoch));
+  } else {
+    env.insert(env.end(),
+               {"FAKETIME_FMT=%s",
+                "FAKETIME=" + std::to_string(epoch),
+                "LD_PRELOAD=" + fromEnv("QX_PRELOAD", QX_PRELOAD)});
   }
-  return builds;
-}
-
-inline Result runBuild(const Strings& build, Strings args, const Strings& env) {
-  if (build.size() == 1) return runProcess(build[0].c_str(), args, env);
-  // qemu cannot start a program with no argument 0; it then passes the path.
-  const std::string name = args.empty() ? build[1] : args[0];
+  if (emulator.empty()) return runProcess(ticker.c_str(), args, env, stdoutPath);
+  // qemu-user's -0 passes argument 0 on; with no argument 0 at all it passes the path.
+  const std::string name = args.empty() ? ticker : args[0];
   if (!args.empty()) args.erase(args.begin());
-  args.insert(args.begin(), {build[0], "-0", name, build[1]});
-  return runProcess(build[0].c_str(), args, env);
-}
-
-// Whether QX_SAME_OUTPUT is set; a setting that names no build besides the reference fails.
-inline bool haveOtherBuilds() {
-  if (std::getenv("QX_SAME_OUTPUT") == nullptr) return false;
-  EXPECT_GE(sameOutputBuilds().size(), 2U) << "QX_SAME_OUTPUT names no build to compare";
-  return true;
-}
-
-// Runs every build with this argument vector (argument 0 included) and environment, and expects
-// each one's whole standard output and exit status to equal the reference's. All the runs are
-// repeated while the real clock's second changes during them, so that they all see one second.
-inline void expectSameOutput(const Strings& args, const Strings& env, const std::string& label) {
-  const auto builds = sameOutputBuilds();
-  std::vector<Result> results(builds.size());
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    const std::time_t second = std::time(nullptr);
-    for (size_t b = 0; b < builds.size(); ++b) results[b] = runBuild(builds[b], args, env);
-    if (std::time(nullptr) == second) break;
-  }
-  // Two builds that cannot start agree too; the reference must have run.
-  EXPECT_NE(results.at(0).first.find("\nReturning Exit Code "), std::string::npos) << label;
-  for (size_t b = 1; b < builds.size(); ++b) {
-    EXPECT_EQ(results[b], results[0]) << label << ": " << testing::PrintToString(builds[b]);
-  }
+  args.insert(args.begin(), {emulator, "-0", name, ticker});
+  return runProcess(emulator.c_str(), args, env, stdoutPath);
 }
 
 }  // namespace qx_test

@@ -27,7 +27,6 @@ _qxTime at(long long secs) {
 // < 0 -> 2014, 0 .. 99 -> 2000 + year, > 3000 -> 3000; each boundary has a row on either side.
 TEST(TimeValue, FromDateClampsMapsTheYearAndGivesLocalMidnight) {
   const std::tuple<const char*, int, int, int, long long> rows[] = {
-      {"UTC0", 1, 1, 2023, 1672531200},
       {"UTC0", 0, 0, 0, 946684800},
       {"UTC0", 40, 13, -1, 1419984000},
       {"UTC0", 1, 1, 99, 4070908800},
@@ -100,7 +99,6 @@ TEST(DurationText, ClockFormUpTo36HoursThenDaysAndHours) {
       {-60, "00:-1.00"},
       {-3725, "-1:-2.-5"},
       {LLONG_MAX, "106751991167300d 15h"},
-      {-9223372036854773999, "-2562047788015214:-59.-59"},
   };
   for (const auto& [secs, text] : rows) EXPECT_STREQ(qx::qxSec2dhms8(secs).text, text) << secs;
 }
