@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Checks what a user installs:
+# Checks what a user installs, from the release build and the release files in build/dist/ that
+# scripts/release.sh makes (CTest runs this as dist/package, after its fixture dist/build):
 # - the files of `cmake --install`, a manual page that renders without warnings, and the
 #   completions, each loaded by its own shell from the installed place;
 # - the hardened release binary (hardening-check);
 # - the .deb: lintian --pedantic prints nothing, and its own binary runs;
-# - the .rpm: its metadata and requirements, rpmlint, and its own binary runs.
+# - the .rpm: its metadata and requirements, rpmlint, and its own binary runs;
+# - neither package's binary carries the test clock of the static builds.
 # Needs the release build tools plus groff-base, dpkg-dev, file, lintian, devscripts, rpm,
 # rpm2cpio, cpio and bash-completion; fish, zsh and rpmlint are used where installed.
 set -euo pipefail
@@ -19,10 +21,10 @@ runs() {
   local out status=0
   out=$("$1" -b1) || status=$?
   [[ "$out" == *"Returning Exit Code $status (byte 1)" ]] || fail "$1 did not run as expected"
+  ! grep -q QX_TEST_NOW "$1" || fail "$1 carries the test clock"
   echo "$1 runs"
 }
 
-cmake --workflow --preset release >/dev/null
 prefix=$work/prefix
 cmake --install build/release --prefix "$prefix" >/dev/null
 for f in bin/qxConsoleTicker share/man/man1/qxConsoleTicker.1 \
@@ -65,10 +67,8 @@ fi
 hardening-check --nocfprotection build/release/qxConsoleTicker
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-deb=build/release/qxconsoleticker_${version}_$(dpkg --print-architecture).deb
-rpm=build/release/qxconsoleticker-${version}-1.$(uname -m).rpm
-rm -f build/release/*.deb build/release/*.rpm
-cmake --workflow --preset package >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; exit 1; }
+deb=build/dist/qxconsoleticker_${version}_$(dpkg --print-architecture).deb
+rpm=build/dist/qxconsoleticker-${version}-1.$(uname -m).rpm
 
 dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"

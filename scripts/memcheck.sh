@@ -2,12 +2,12 @@
 # Runs the release binary under valgrind memcheck with several command lines. Each run is at a
 # frozen instant (libfaketime) where its exit status is known, so an error, which makes valgrind
 # exit with 200, cannot pass for a byte of the count. In UTC at 1689440260 the count is
-# 0x01020304.
+# 0x01020304. Needs the release build (CTest runs this as release/memcheck, after its fixture).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ticker=build/release/qxConsoleTicker
-cmake --workflow --preset release >/dev/null  # Incremental: never checks a stale binary.
+[[ -x "$ticker" ]] || { echo "$ticker is missing: cmake --workflow --preset release" >&2; exit 2; }
 faketime_lib=$(find /usr/lib /usr/lib64 -name libfaketime.so.1 -print -quit 2>/dev/null)
 [[ -n "$faketime_lib" ]] || { echo "libfaketime.so.1 not found" >&2; exit 2; }
 
