@@ -11,37 +11,43 @@ namespace {
 using qx_test::kT;
 using qx_test::Strings;
 
-// In UTC the count at kT + 251 is 0x010203FF, so one second later byte 1 wraps to 0 and a carry
-// reaches byte 2. A save without its guard would then keep "255 4 2 1", 255 seconds off.
 // The stand-in that runs the real tool at a chosen clock.
 const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 
 // The stand-in runs the tool with its clock at `at` on its first call and `step` seconds later on
 // every later one; `tool` is what the script runs as the tool. `out` is the whole standard output,
-// or, when it starts with a newline, a part of the tool's report that a report passes on.
+// or, when it starts with a newline, a part of it; `err` is a part of standard error, which must
+// be empty when `err` is. The script runs the tool in UTC, whatever the caller's `tz`.
 struct Call {
   Strings args;
   long long at, step;
   const char* tool;
   std::string out;
   int status;
+  std::string err = "";
+  std::string tz = "Europe/Berlin";
 };
+// In UTC the count at kT + 251 is 0x010203FF, so one second later byte 1 wraps to 0 and a carry
+// reaches byte 2. A save without its guard would then keep "255 4 2 1", 255 seconds off.
 const Call kCalls[] = {
     {{"save"}, kT, 0, stub, "4 3 2 1\n", 0},
     {{"save"}, kT + 251, 1, stub, "0 4 2 1\n", 0},
     {{"report", "4", "3", "2", "1"}, kT + 3725, 0, stub, "\nDifference seconds: 3725\n", 0},
+    {{"since", "4", "3", "2", "1"}, kT + 3725, 0, stub, "3725\n", 0, "", "Pacific/Chatham"},
     {{"report", "0", "0", "0", "0"}, kT, 0, stub, "\nError: Parameter is not a time delta 0\n", 1},
-    {{"save"}, kT, 0, "/bin/false", "", 1},
+    {{"since", "0", "0", "0", "0"}, kT, 0, stub, "", 1, "Error: Parameter is not a time delta 0\n"},
+    {{"save"}, kT, 0, "/bin/cat", "", 1, "invalid option"},
     {{"report", "4", "3", "2", "1"}, kT, 0, "/bin/true", "\n", 1},
-    {{}, kT, 0, stub, "", 2},
-    {{"load"}, kT, 0, stub, "", 2},
-    {{"save", "1"}, kT, 0, stub, "", 2},
-    {{"report", "1", "2", "3"}, kT, 0, stub, "", 2},
-    {{"report", "1", "2", "3", "256"}, kT, 0, stub, "", 2},
-    {{"report", "1", "2", "3", "-1"}, kT, 0, stub, "", 2},
+    {{"--help"}, kT, 0, stub, "\n  since    prints only the seconds since, one integer\n", 0},
+    {{}, kT, 0, stub, "", 2, "no command given"},
+    {{"load"}, kT, 0, stub, "", 2, "unknown command 'load'"},
+    {{"save", "1"}, kT, 0, stub, "", 2, "save takes no arguments"},
+    {{"report", "1", "2", "3"}, kT, 0, stub, "", 2, "report needs four bytes, not 3"},
+    {{"since", "1", "2", "3", "256"}, kT, 0, stub, "", 2, "byte 4 is 256; each byte must be 0 to"},
+    {{"report", "1", "", "3", "4"}, kT, 0, stub, "", 2, "byte 2 is empty; each byte must be 0"},
 };
 
-TEST(Example, SaveReportAndTheirExitStatus) {
+TEST(Example, SaveReportSinceAndTheirExitStatus) {
   const std::string called = testing::TempDir() + "qx_called_" + std::to_string(getpid());
   for (const Call& r : kCalls) {
     unlink(called.c_str());  // The stand-in creates it on its first call.
@@ -51,7 +57,7 @@ TEST(Example, SaveReportAndTheirExitStatus) {
         qx_test::runProcess("/bin/sh",
                             argv,
                             {"PATH=/usr/bin:/bin",
-                             "TZ=UTC0",
+                             "TZ=" + r.tz,
                              std::string("QX_TICKER=") + r.tool,
                              "QX_REAL=" QX_TICKER,
                              "QX_PRELOAD=" QX_PRELOAD,
@@ -65,6 +71,11 @@ TEST(Example, SaveReportAndTheirExitStatus) {
       EXPECT_EQ(out, r.out) << label;
     }
     EXPECT_EQ(status, r.status) << label;
+    if (r.err.empty()) {
+      EXPECT_EQ(err, "") << label;
+    } else {
+      EXPECT_NE(err.find(r.err), std::string::npos) << label << err;
+    }
   }
   unlink(called.c_str());
 }
