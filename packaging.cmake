@@ -109,7 +109,7 @@ set(CPACK_RPM_PACKAGE_AUTOREQ ON)
 # Folders that the system or the shells own; the package must not claim them.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
     /usr/share/man /usr/share/man/man1 /usr/share/licenses /usr/share/bash-completion
-    /usr/share/bash-completion/completions /usr/share/zsh /usr/share/zsh/vendor-completions
+    /usr/share/bash-completion/completions /usr/share/zsh /usr/share/zsh/site-functions
     /usr/share/fish /usr/share/fish/vendor_completions.d)
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/${CPACK_PACKAGE_NAME}/LICENSE")
 # The Packager tag names the maintainers, as Maintainer does in the .deb.

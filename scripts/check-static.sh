@@ -27,7 +27,7 @@ share/bash-completion/completions/qxConsoleTicker
 share/doc/qxconsoleticker/examples/elapsed.sh
 share/fish/vendor_completions.d/qxConsoleTicker.fish
 share/man/man1/qxConsoleTicker.1
-share/zsh/vendor-completions/_qxConsoleTicker"
+share/zsh/site-functions/_qxConsoleTicker"
 
 # env -i empties PATH, so the commands that enter a root are named by their paths.
 chroot=$(command -v chroot)
