@@ -24,7 +24,7 @@ struct Call {
   const char* tool;
   std::string out;
   int status;
-  std::string err = "";
+  std::string err{};
   std::string tz = "Europe/Berlin";
 };
 // In UTC the count at kT + 251 is 0x010203FF, so one second later byte 1 wraps to 0 and a carry
