@@ -3,7 +3,7 @@ include_guard(GLOBAL)
 
 # qx_targets(<out>): the name of every target, in the order of the list.
 # qx_target(<name> <prefix>): that target's row as <prefix>_DEB_ARCH, <prefix>_TRIPLET,
-#   <prefix>_MUSL and <prefix>_QEMU; an unknown name stops the configuration.
+#   <prefix>_MUSL, <prefix>_QEMU and <prefix>_ZONES; an unknown name stops the configuration.
 function(qx_targets out)
   file(STRINGS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.txt rows REGEX "^[a-z0-9_]")
   set(names "")
@@ -25,10 +25,12 @@ function(qx_target name prefix)
   list(GET fields 2 triplet)
   list(GET fields 3 musl)
   list(GET fields 4 qemu)
+  list(GET fields 5 zones)
   set(${prefix}_DEB_ARCH ${deb_arch} PARENT_SCOPE)
   set(${prefix}_TRIPLET ${triplet} PARENT_SCOPE)
   set(${prefix}_MUSL ${musl} PARENT_SCOPE)
   set(${prefix}_QEMU ${qemu} PARENT_SCOPE)
+  set(${prefix}_ZONES ${zones} PARENT_SCOPE)
 endfunction()
 
 # qx_target_tools(<name> <prefix>): what building and running the target needs on this machine.

@@ -41,8 +41,13 @@ ${qx_lib}/crtn.o")
 # CMake finds the matching binutils (strip, objcopy) by the compiler's prefix.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 
-# What the project makes of this toolchain: the static build with its test-clock sibling, and no
-# FORTIFY, which would have no effect: musl has no fortified functions, and Debian ships no
-# fortify headers for it.
+# What the project makes of this toolchain: the static build with its test-clock sibling, and
+# two protections left out that would have no effect:
+#   - FORTIFY: musl has no fortified functions, and Debian ships no fortify headers for it;
+#   - RELRO: musl's static start makes nothing read-only after relocating (no dynamic linker
+#     does it), and a static file binds nothing lazily. On targets whose pages may be 64 KiB
+#     (ppc64le, mipsel) the read-only-after-start segment would be padded to that size in the
+#     file, doubling it, for nothing.
 set(QX_STATIC ON)
 set(QX_FORTIFY OFF)
+set(QX_RELRO OFF)
