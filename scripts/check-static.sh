@@ -63,7 +63,7 @@ while read -r target deb_arch triplet musl cpu zones; do
     fail "$tarball holds other files:" "$(diff <(echo "$promised") <(echo "$members"))"
   tar -xzf "$tarball" -C "$work"
   binary=$work/$name/bin/qxConsoleTicker
-  record=$(tr '\n' ' ' <"build/static-$target/qx_hardening.txt")
+  record=$(paste -sd ' ' "build/static-$target/qx_hardening.txt")
   linked="statically linked"
   [[ $record != "link static-pie "* ]] || linked="static-pie linked"
   file "$binary" | grep -q ", $linked, .*stripped" || fail "$(file "$binary"); recorded: $record"
