@@ -36,7 +36,8 @@ endfunction()
 # qx_target_tools(<name> <prefix>): what building and running the target needs on this machine.
 #   <prefix>_CXX       the cross compiler, or <prefix>_CXX-NOTFOUND;
 #   <prefix>_EMULATOR  qemu-user for a foreign target, empty where this machine runs the code;
-#   <prefix>_FOUND     true when the compiler, musl's libc.a and the emulator are all here.
+#   <prefix>_FOUND     true when the compiler, musl's libc.a and the emulator are all here;
+#   <prefix>_ZONES     the row's zone sweep, "all" or "sample".
 function(qx_target_tools name prefix)
   qx_target(${name} row)
   find_program(${prefix}_CXX ${row_TRIPLET}-g++-12)
@@ -51,4 +52,5 @@ function(qx_target_tools name prefix)
   endif()
   set(${prefix}_EMULATOR ${emulator} PARENT_SCOPE)
   set(${prefix}_FOUND ${found} PARENT_SCOPE)
+  set(${prefix}_ZONES ${row_ZONES} PARENT_SCOPE)
 endfunction()
