@@ -70,8 +70,7 @@ TEST(ZoneSweep, ClockLineAndCountAgreeWithGnuDate) {
     setenv("TZ", zone.c_str(), 1), tzset();
     std::vector<long long> instants(std::begin(kInstants), std::end(kInstants));
     if (const long long t = lastSecondBeforeDstChange()) instants.push_back(t);
-    // A sample keeps each zone that has, at one of its instants, an offset that no zone before
-    // it had: every offset that the database gives at these instants.
+    // A sample keeps each zone with an offset at its instants that no zone before it had.
     bool newOffset = false;
     for (const long long t : instants)
       newOffset = offsets.insert(localAt(t).tm_gmtoff).second || newOffset;
