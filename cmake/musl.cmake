@@ -47,7 +47,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 #   - RELRO: musl's static start makes nothing read-only after relocating (no dynamic linker
 #     does it), and a static file binds nothing lazily. On targets whose pages may be 64 KiB
 #     (ppc64le, mipsel) the read-only-after-start segment would be padded to that size in the
-#     file, doubling it, for nothing.
+#     file, nearly doubling it, for nothing.
 set(QX_STATIC ON)
 set(QX_FORTIFY OFF)
 set(QX_RELRO OFF)

@@ -9,7 +9,7 @@
 // Epoch seconds reach the C library unshortened. With a 32-bit time_t, as older C libraries give
 // 32-bit machines, every instant from 2038-01-19 03:14:08 UTC on would wrap to 1901, and the
 // tool would print wrong dates and counts without a word. musl 1.2 and later gives every target a
-// 64-bit time_t; glibc does on 32-bit targets with -D_TIME_BITS=64 -D_FILE_OFFSET_BITS=64.
+// 64-bit time_t; glibc does on 32-bit targets with -D_TIME_BITS=64, which the build defines.
 static_assert(sizeof(time_t) >= sizeof(long long),
               "time_t must hold 64-bit epoch seconds, or dates after January 2038 go wrong");
 

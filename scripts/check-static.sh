@@ -55,7 +55,7 @@ tie() {
 
 zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour zone gives
 # shellcheck disable=SC2034  # the columns of the list that this script does not use
-while read -r target deb_arch triplet musl cpu zones; do
+while read -r target deb_arch triplet musl cpu _; do
   tarball=$(echo build/dist/qxconsoleticker-*-linux-"$target".tar.gz)
   name=$(basename "$tarball" .tar.gz)
   members=$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$name/||" | LC_ALL=C sort)
@@ -66,7 +66,7 @@ while read -r target deb_arch triplet musl cpu zones; do
   record=$(paste -sd ' ' "build/static-$target/qx_hardening.txt")
   linked="statically linked"
   [[ $record != "link static-pie "* ]] || linked="static-pie linked"
-  file "$binary" | grep -q ", $linked, .*stripped" || fail "$(file "$binary"); recorded: $record"
+  file "$binary" | grep -q ", $linked, .*, stripped$" || fail "$(file "$binary"); recorded: $record"
   relro=$(readelf -lW "$binary" | grep -c GNU_RELRO || true)
   [[ $relro == "$([[ $record == *-z,relro* ]] && echo 1 || echo 0)" ]] ||
     fail "$binary: $relro RELRO segments; recorded: $record"
