@@ -17,21 +17,23 @@ page, shell completions and an example script for the save and report workflow."
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
-# Files that only one kind of package carries; a plain `cmake --install` leaves them out.
-set(QX_PACKAGE_DIR ${PROJECT_BINARY_DIR}/packaging)
-
-# The changelog: one source, CHANGELOG, in Debian's format. Its newest entry must be this
-# version, or a package would ship a history that ends before itself.
-file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG QX_CHANGELOG)
-list(GET QX_CHANGELOG 0 QX_CHANGELOG_TOP)
-if(NOT QX_CHANGELOG_TOP MATCHES "^${CPACK_PACKAGE_NAME} \\(${PROJECT_VERSION}\\) ")
-  message(FATAL_ERROR "CHANGELOG: the newest entry must be version ${PROJECT_VERSION}, "
-                      "not '${QX_CHANGELOG_TOP}'")
+# Packages carry the dynamic build only: a distribution's fixes to the C library must reach the
+# tool, and Debian policy (10.1) does not allow glibc linked statically. The static build ships
+# in the tarballs of scripts/release.sh, so it has no package configuration.
+if(QX_STATIC)
+  return()
 endif()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG LICENSE)
+
+set(QX_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/qxconsoleticker)
+set(QX_PACKAGE_DIR ${PROJECT_BINARY_DIR}/packaging)
+file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG QX_CHANGELOG)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
 
 # Debian: changelog.gz, as a native package has it.
-qx_gzip(qx_changelog ${PROJECT_SOURCE_DIR}/CHANGELOG ${QX_PACKAGE_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${QX_PACKAGE_DIR}/changelog.gz
+  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/CHANGELOG > ${QX_PACKAGE_DIR}/changelog.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG VERBATIM)
+add_custom_target(qx_changelog ALL DEPENDS ${QX_PACKAGE_DIR}/changelog.gz)
 
 # RPM: the same entries turned into %changelog form, newest first:
 #   * Mon Dec 07 2026 Name <mail> - 1.0.0-1
@@ -74,6 +76,9 @@ configure_file(packaging/copyright.in ${QX_PACKAGE_DIR}/copyright @ONLY)
 
 install(FILES ${QX_PACKAGE_DIR}/copyright ${QX_PACKAGE_DIR}/changelog.gz
   DESTINATION ${QX_DOC_DIR} COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES completions/_qxConsoleTicker
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions COMPONENT zsh_deb
+  EXCLUDE_FROM_ALL)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/licenses/${CPACK_PACKAGE_NAME}
   COMPONENT rpm EXCLUDE_FROM_ALL)
 
@@ -123,9 +128,4 @@ string(JOIN "\n" CPACK_RPM_SPEC_MORE_DEFINE
   "%define _buildhost reproducible"
   "%define _build_id_links none")
 
-# Packages carry the dynamic build only: a distribution's fixes to the C library must reach the
-# tool, and Debian policy (10.1) does not allow glibc linked statically. The static build ships
-# in the tarballs of scripts/release.sh, so it has no CPack configuration.
-if(NOT QX_STATIC)
-  include(CPack)
-endif()
+include(CPack)

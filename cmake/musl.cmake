@@ -18,7 +18,11 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QX_TARGET)
 
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${QX_TARGET})
-set(CMAKE_CXX_COMPILER ${qx_TRIPLET}-g++-12)
+find_program(qx_cxx ${qx_TRIPLET}-g++ NO_CACHE)
+if(NOT qx_cxx)
+  message(FATAL_ERROR "${QX_TARGET}: no ${qx_TRIPLET}-g++ (Debian: g++-${qx_TRIPLET})")
+endif()
+set(CMAKE_CXX_COMPILER ${qx_cxx})
 set(CMAKE_CXX_FLAGS_INIT -nostdinc)
 set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES /usr/include/${qx_MUSL})
 
@@ -40,14 +44,3 @@ ${qx_lib}/crtn.o")
 
 # CMake finds the matching binutils (strip, objcopy) by the compiler's prefix.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-
-# What the project makes of this toolchain: the static build with its test-clock sibling, and
-# two protections left out that would have no effect:
-#   - FORTIFY: musl has no fortified functions, and Debian ships no fortify headers for it;
-#   - RELRO: musl's static start makes nothing read-only after relocating (no dynamic linker
-#     does it), and a static file binds nothing lazily. On targets whose pages may be 64 KiB
-#     (ppc64le, mipsel) the read-only-after-start segment would be padded to that size in the
-#     file, nearly doubling it, for nothing.
-set(QX_STATIC ON)
-set(QX_FORTIFY OFF)
-set(QX_RELRO OFF)

@@ -7,7 +7,6 @@
 //   QX_CLOCK     "testclock" for a static build's test-clock sibling, which reads the instant
 //                from QX_TEST_NOW; otherwise libfaketime, preloaded by QX_PRELOAD, freezes it;
 //   QX_EMULATOR  qemu-user, for a build of another architecture;
-//   QX_ZONES     "sample" for a zone sweep over the zones that bring a new offset from UTC;
 //   QX_LIBC      "musl" where the C library reads a TZ value of the form of a POSIX rule as that
 //                rule, before any zone file of that name.
 #pragma once

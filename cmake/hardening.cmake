@@ -1,0 +1,93 @@
+# The project's hardening defaults, the flags Debian's dpkg-buildflags gives every package, so
+# that a plain build is as hardened on any distribution. Each family is added only where the
+# caller's own flags (CXXFLAGS, LDFLAGS, or the cache variables they initialise) name none of it:
+# a packager's choice, dh's included, always wins, and nothing is added twice or against it.
+# QX_HARDEN=OFF adds none of them.
+#
+# What the project promises, and the release checks verify on every binary it ships:
+#   dynamic build: a PIE, a stack protector, a non-executable stack, FORTIFY in optimised
+#                  configurations, full RELRO (-z relro -z now);
+#   static build:  a static PIE, a stack protector, a non-executable stack, no RELRO segment.
+# A static file has no dynamic linker to make anything read-only after relocation, and musl's
+# static start does not do it either; on targets whose pages may be 64 KiB (ppc64le, mipsel) the
+# segment would pad the file to that size for nothing. Debian's gcc links with RELRO unless told
+# otherwise, so the static build says -z norelro.
+include_guard(GLOBAL)
+include(CheckCXXCompilerFlag)
+include(CheckCXXSourceCompiles)
+
+option(QX_HARDEN "Add the project's hardening flags where the caller's flags name none" ON)
+
+set(qx_caller_flags "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}")
+if(CMAKE_BUILD_TYPE)
+  string(TOUPPER "${CMAKE_BUILD_TYPE}" qx_config)
+  string(APPEND qx_caller_flags " ${CMAKE_CXX_FLAGS_${qx_config}}")
+endif()
+
+# qx_caller_has(<regex> <out>): whether the caller's flags match regex.
+function(qx_caller_has regex out)
+  if(qx_caller_flags MATCHES "${regex}")
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
+if(NOT QX_HARDEN)
+  return()
+endif()
+
+# Code generation: each flag where the compiler accepts it for the target. The probe turns
+# warnings into errors, as gcc only warns about some flags that do not apply to a target.
+# Control-flow protection is CET on x86 and BTI with pointer authentication on aarch64.
+set(CMAKE_REQUIRED_FLAGS -Werror)
+foreach(family IN ITEMS "stack-protector|-fstack-protector-strong"
+                        "stack-clash-protection|-fstack-clash-protection"
+                        "cf-protection|branch-protection|-fcf-protection"
+                        "branch-protection|cf-protection|-mbranch-protection=standard")
+  string(REGEX MATCH "[^|]+$" flag "${family}")
+  string(REGEX REPLACE "\\|[^|]+$" "" regex "${family}")
+  qx_caller_has("${regex}" given)
+  string(MAKE_C_IDENTIFIER "QX_HAVE${flag}" have)
+  if(NOT given)
+    check_cxx_compiler_flag(${flag} ${have})
+    if(${have})
+      add_compile_options(${flag})
+    endif()
+  endif()
+endforeach()
+
+# FORTIFY needs the optimiser, so only optimised configurations get it, and a C library that
+# fortifies anything: glibc does, musl has no fortified functions. Level 3 also checks buffers
+# whose size is known only at run time (gcc 12, glibc 2.33 or later). -U first, as some
+# distributions' compilers predefine level 2.
+qx_caller_has("_FORTIFY_SOURCE" given)
+if(NOT given)
+  set(CMAKE_REQUIRED_FLAGS "-O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3")
+  check_cxx_source_compiles([[
+    #include <stdio.h>
+    #if !defined(__USE_FORTIFY_LEVEL) || __USE_FORTIFY_LEVEL < 3
+    #error no fortified functions at level 3
+    #endif
+    int main() { return 0; }]] QX_HAVE_FORTIFY)
+  if(QX_HAVE_FORTIFY)
+    add_compile_options(
+      "$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=3>")
+  endif()
+endif()
+unset(CMAKE_REQUIRED_FLAGS)
+
+# A position-independent executable, where the caller has not chosen for or against one.
+qx_caller_has("(^| )-(f(no-)?(pie|PIE)|pie|no-pie|static-pie)( |$)" given)
+if(NOT given)
+  include(CheckPIESupported)
+  check_pie_supported()
+  set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+endif()
+
+qx_caller_has("relro|-z,?now" given)
+if(NOT given AND QX_STATIC)
+  add_link_options(-Wl,-z,norelro)
+elseif(NOT given)
+  add_link_options(-Wl,-z,relro -Wl,-z,now)
+endif()

@@ -1,0 +1,52 @@
+# Where an install puts each file: packaging/files.txt lists them all, for every channel, and the
+# release checks hold each install, tarball and package to that list.
+include(GNUInstallDirs)
+# Folders that the install creates are 0755 whatever the umask, so packages do not vary with it.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+  GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The shells' completion folders. bash-completion and fish look under their own prefix, and zsh
+# in share/zsh/site-functions under its prefix and /usr/local; only Debian's zsh also looks in
+# share/zsh/vendor-completions, which is where a Debian package puts its files.
+set(QX_BASH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
+  CACHE STRING "Where bash-completion finds completions, under the prefix")
+set(QX_ZSH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions
+  CACHE STRING "Where zsh finds completions, under the prefix (Debian: share/zsh/vendor-completions)")
+set(QX_FISH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d
+  CACHE STRING "Where fish finds completions, under the prefix")
+
+# Components: "runtime" is everything a plain install holds but the manual pages, "man" the pages
+# as they are; packaging.cmake adds the components that only its packages take.
+install(TARGETS qxConsoleTicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(PROGRAMS examples/elapsed.sh
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/qxconsoleticker/examples COMPONENT runtime)
+# A stripped install (cpack, cmake --install --strip) also drops the compiler's version notes,
+# as Debian's own packaging does; nothing reads them at run time.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/qxConsoleTicker\"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()" COMPONENT runtime)
+
+install(FILES completions/qxConsoleTicker.bash RENAME qxConsoleTicker
+  DESTINATION ${QX_BASH_COMPLETION_DIR} COMPONENT runtime)
+install(FILES completions/_qxConsoleTicker DESTINATION ${QX_ZSH_COMPLETION_DIR} COMPONENT zsh)
+install(FILES completions/qxConsoleTicker.fish DESTINATION ${QX_FISH_COMPLETION_DIR}
+  COMPONENT runtime)
+
+# The manual pages take their version and date from project() and CHANGELOG, so nothing in them
+# depends on the build date. A plain install gets them as they are; the packages take them
+# gzip-compressed, as Debian policy and rpm's conventions ask, through the component man_gz,
+# which only they include. gzip -n leaves the name and time stamp out, so the file is the same on
+# every build.
+foreach(page qxConsoleTicker.1)
+  set(generated ${PROJECT_BINARY_DIR}/generated/${page})
+  configure_file(man/${page}.in ${generated} @ONLY)
+  add_custom_command(OUTPUT ${generated}.gz COMMAND gzip -9nc ${generated} > ${generated}.gz
+    DEPENDS ${generated} VERBATIM)
+  add_custom_target(qx_man_${page} ALL DEPENDS ${generated}.gz)
+  install(FILES ${generated} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man)
+  install(FILES ${generated}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man_gz
+    EXCLUDE_FROM_ALL)
+endforeach()
