@@ -12,6 +12,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,7 +43,8 @@ const std::string kBanner =
 constexpr long long kT = 1689440260;
 
 // Runs path with exactly this argument vector (argument 0 included) and environment. With
-// stdoutPath, standard output goes to that file, or is closed when the path is empty.
+// stdoutPath, standard output goes to that file, is closed when the path is empty, or is a pipe
+// whose reader has left when it is "|". SIGPIPE takes its default action, as in a shell.
 inline Result runProcess(const char* path, const Strings& args, const Strings& env,
                          const char* stdoutPath = nullptr) {
   std::vector<char*> argv, envp;
@@ -56,7 +58,11 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
   if (pid == 0) {
     dup2(fds[1], STDOUT_FILENO), dup2(fileno(err), STDERR_FILENO);
     close(fds[0]), close(fds[1]);
-    if (stdoutPath != nullptr) {
+    (void)signal(SIGPIPE, SIG_DFL);
+    if (stdoutPath != nullptr && std::string(stdoutPath) == "|") {
+      if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(126);
+      close(fds[0]), close(fds[1]);
+    } else if (stdoutPath != nullptr) {
       close(STDOUT_FILENO);
       if (*stdoutPath != '\0' && open(stdoutPath, O_WRONLY) != STDOUT_FILENO) _exit(126);
     }

@@ -105,13 +105,15 @@ TEST(EndToEnd, WholeOutputEmptyStderrAndExitStatus) {
   }
 }
 
-// Output that cannot be written is reported on standard error, and the exit status stays the
-// chosen byte of the count, since scripts read it as data. Under libfaketime a closed standard
+// Output that cannot be written, to a full disk, a closed descriptor or a reader that has left,
+// is reported on standard error, and the exit status stays the chosen byte of the count, since
+// scripts read it as data. Under libfaketime a closed standard
 // output cannot be tried: the library opens a file of its own, which takes descriptor 1.
 TEST(EndToEnd, WriteErrorIsReportedAndKeepsTheStatus) {
   const std::pair<const char*, std::string> rows[] = {
       {"/dev/full", "No space left on device"},
       {"", "Bad file descriptor"},
+      {"|", "Broken pipe"},
   };
   for (const auto& [stdoutPath, reason] : rows) {
     if (*stdoutPath == '\0' && qx_test::fromEnv("QX_CLOCK") != "testclock") continue;

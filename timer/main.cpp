@@ -6,6 +6,7 @@
 // earlier count, and the run reports how long ago it was. Every byte of standard output and the
 // exit status are read by scripts, so the formats below are an interface.
 // C headers only, as everywhere in the product (see cmake/musl.cmake).
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -106,6 +107,10 @@ int exitCode(int32_t count, const bool (&byteFlags)[kByteCount]) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that leaves early must not take the exit status with it: SIGPIPE would end the run
+  // with 141 instead of the count. Ignored, the write fails with EPIPE and closeOutput reports it,
+  // as it does for a full disk, while the status stays the count's.
+  (void)signal(SIGPIPE, SIG_IGN);
   // Should this ever fail, stdio keeps its own buffering and the output is the same.
   (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
 
