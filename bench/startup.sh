@@ -17,7 +17,8 @@
 # Environment: RUNS (hyperfine runs per command in all, default 500), ROUNDS (default 5),
 #              WARMUP (warm-up runs per command and round, default 20).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/../scripts/common.sh"
+cd "$qx_root"
 
 check=0
 case "${1:-}" in
@@ -33,18 +34,18 @@ for tool in valgrind hyperfine /usr/bin/time gcc; do
   command -v "$tool" >/dev/null || { echo "$0: $tool is missing" >&2; exit 2; }
 done
 
+# The builds that scripts/release.sh makes and ships; this script builds nothing of the project.
 arch=$(uname -m)
-cmake --workflow --preset release >/dev/null
-QX_TARGET=$arch cmake --workflow --preset static >/dev/null
 ticker=$PWD/build/release/qxConsoleTicker
 static=$PWD/build/static-$arch/qxConsoleTicker
+[[ -x $ticker && -x $static ]] || fail "no $ticker or $static: run scripts/release.sh first"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The floor: the cheapest process Linux can start, a static executable whose entry point makes
 # the exit system call through musl's _exit and nothing else.
-musl=$(awk -v t="$arch" '$1 == t { print $4 }' cmake/targets.txt)
+musl=$(qx_targets | awk -v t="$arch" '$1 == t { print $4 }')
 echo '#include <unistd.h>
 void _start(void) { _exit(0); }' >"$work/floor.c"
 gcc -O2 -nostdinc -isystem "/usr/include/$musl" -nostdlib -static -o "$work/floor" \
@@ -92,6 +93,16 @@ for c in "${commands[@]}"; do
   rss+=("$(cat "$work/rss.median")")
 done
 
+# A gate needs every figure: a run that printed none, or not a number, fails it.
+if ((check)); then
+  for i in "${!names[@]}"; do
+    for v in "${instructions[$i]}" "${wall[$i]}" "${rss[$i]}"; do
+      [[ $v =~ ^[0-9]+(\.[0-9]+)?$ && ! $v =~ ^0+(\.0*)?$ ]] ||
+        fail "'${names[$i]}': a measurement is missing or not a number: '$v'"
+    done
+  done
+fi
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 echo "Start-up cost, env -i TZ=Europe/Berlin LANG=C.UTF-8 PATH=/usr/bin:/bin," \
@@ -110,10 +121,12 @@ done
 # The stripped size of each static build that is there, as the tarballs ship it.
 status=0
 echo "stripped static binaries:"
-for dir in build/static-*/; do
-  target=${dir#build/static-} target=${target%/}
-  cmake --install "$dir" --prefix "$work/$target" --strip >/dev/null
-  size=$(stat -c %s "$work/$target/bin/qxConsoleTicker")
+tarballs=(build/dist/*-linux-*.tar.gz)
+[[ ${#tarballs[@]} == "$(qx_targets | wc -l)" ]] ||
+  fail "${#tarballs[@]} tarballs in build/dist for $(qx_targets | wc -l) targets"
+for tarball in "${tarballs[@]}"; do
+  target=${tarball##*-linux-} target=${target%.tar.gz}
+  size=$(tar -xzOf "$tarball" --wildcards '*/bin/qxConsoleTicker' | wc -c)
   printf '  %-10s %7d bytes\n' "$target" "$size"
   if ((check && size > 100000)); then
     echo "FAIL: the stripped static binary for $target is over 100,000 bytes" >&2

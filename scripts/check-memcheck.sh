@@ -2,7 +2,7 @@
 # Runs the release binary under valgrind memcheck with several command lines. Each run is at a
 # frozen instant (libfaketime) where its exit status is known, so an error, which makes valgrind
 # exit with 200, cannot pass for a byte of the count. In UTC at 1689440260 the count is
-# 0x01020304. Needs the release build (CTest runs this as release/memcheck, after its fixture).
+# 0x01020304. Needs the release build (scripts/release.sh runs it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,34 +1,26 @@
 #!/usr/bin/env bash
-# Checks the portable release files in build/dist/, which scripts/release.sh makes (CTest runs
-# this as dist/static, after its fixture dist/build):
+# Checks the portable release files in build/dist/, which scripts/release.sh makes (it runs this):
 #   - every release file matches SHA256SUMS;
-#   - each tarball holds exactly the promised files, and its binary is stripped, carries no test
-#     clock, and is linked as its build recorded (qx_hardening.txt): a static PIE, or a static
-#     file where the target's linker makes no PIE, with RELRO exactly where the flags ask for it;
+#   - each tarball holds exactly the files of packaging/files.txt ("tar"), with their modes, all
+#     owned by 0/0;
+#   - its binary is what the project promises of a static build: a static PIE, stripped, with a
+#     stack protector, a non-executable stack, no RELRO segment and no test clock. The stack
+#     protector is looked for in the unstripped build, which the shipped binary must equal once
+#     stripped as the install strips it;
 #   - each shipped binary, the foreign ones under qemu-user, prints what its test-clock sibling
 #     (build/static-<target>) prints at the second the shipped run saw, for a few command lines;
 #   - each runs in an empty root that holds nothing but the binary (and qemu): with no zone file
 #     it prints UTC, and with one zone file that TZ names, that zone's time.
 # Needs file, binutils, qemu-user-static and root (or user namespaces, for chroot).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
+cd "$qx_root"
 
 (cd build/dist && sha256sum --quiet -c SHA256SUMS)
 echo "SHA256SUMS: every release file checks"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "check-static: $*" >&2; exit 1; }
-
-promised="CHANGELOG
-LICENSE
-README.md
-bin/qxConsoleTicker
-share/bash-completion/completions/qxConsoleTicker
-share/doc/qxconsoleticker/examples/elapsed.sh
-share/fish/vendor_completions.d/qxConsoleTicker.fish
-share/man/man1/qxConsoleTicker.1
-share/zsh/site-functions/_qxConsoleTicker"
 
 # env -i empties PATH, so the commands that enter a root are named by their paths.
 chroot=$(command -v chroot)
@@ -54,24 +46,23 @@ tie() {
 }
 
 zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour zone gives
-# shellcheck disable=SC2034  # the columns of the list that this script does not use
-while read -r target deb_arch triplet musl cpu _; do
+while read -r target _ triplet _ cpu _; do
   tarball=$(echo build/dist/qxconsoleticker-*-linux-"$target".tar.gz)
   name=$(basename "$tarball" .tar.gz)
-  members=$(tar -tzf "$tarball" | grep -v '/$' | sed "s|^$name/||" | LC_ALL=C sort)
-  [[ "$members" == "$promised" ]] ||
-    fail "$tarball holds other files:" "$(diff <(echo "$promised") <(echo "$members"))"
+  tar -tvz --numeric-owner -f "$tarball" | qx_listing "$name/" | qx_compare "$tarball" tar
   tar -xzf "$tarball" -C "$work"
   binary=$work/$name/bin/qxConsoleTicker
-  record=$(paste -sd ' ' "build/static-$target/qx_hardening.txt")
-  linked="statically linked"
-  [[ $record != "link static-pie "* ]] || linked="static-pie linked"
-  file "$binary" | grep -q ", $linked, .*, stripped$" || fail "$(file "$binary"); recorded: $record"
-  relro=$(readelf -lW "$binary" | grep -c GNU_RELRO || true)
-  [[ $relro == "$([[ $record == *-z,relro* ]] && echo 1 || echo 0)" ]] ||
-    fail "$binary: $relro RELRO segments; recorded: $record"
+  built=build/static-$target/qxConsoleTicker
+  file "$binary" | grep -q ", static-pie linked, .*, stripped$" || fail "$(file "$binary")"
+  readelf -lW "$binary" | grep -E '^ +GNU_STACK' | grep -qE ' RW +0x' ||
+    fail "$binary: the stack is executable, or has no GNU_STACK"
+  ! readelf -lW "$binary" | grep -q GNU_RELRO || fail "$binary has a RELRO segment"
+  "$triplet-nm" "$built" | grep -q ' __stack_chk_fail$' || fail "$built: no stack protector"
+  "$triplet-strip" -o "$work/stripped" "$built"
+  "$triplet-objcopy" --remove-section=.comment "$work/stripped"
+  cmp -s "$work/stripped" "$binary" || fail "$binary is not $built, stripped"
   ! grep -q QX_TEST_NOW "$binary" || fail "$binary carries the test clock"
-  echo "$name: the promised files; stripped, no test clock; as recorded: $record"
+  echo "$name: a stripped static PIE, stack protector, NX stack, no RELRO, no test clock"
 
   emulator=()
   [[ $target == "$(uname -m)" ]] || emulator=("$(command -v "qemu-$cpu-static")")
@@ -93,7 +84,7 @@ while read -r target deb_arch triplet musl cpu _; do
   tie "$target, empty root, nothing but the binary, TZ unset: UTC" "" UTC0
   cp "/usr/share/zoneinfo/$zone" "$root/zone"
   tie "$target, empty root, TZ=/zone, a copy of $zone" /zone "$zone"
-done < <(grep -v '^#' cmake/targets.txt | grep .)
+done < <(qx_targets)
 
 # The example script of the native tarball saves a moment with the binary beside it.
 native=$work/qxconsoleticker-*-linux-$(uname -m)

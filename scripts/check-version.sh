@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks that every place a user reads the release from agrees with its one source: the version
+# of project() in CMakeLists.txt, and the date and year of the newest entry of CHANGELOG, which
+# must be that version. Checked: every version named in README.md, the manual pages' .TH lines
+# (version and month), the banner of the release binary (version and copyright year) and the
+# copyright line of LICENSE. Needs the release build (scripts/release.sh runs this).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+cd "$qx_root"
+
+version=$(sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version in project(): '$version'"
+head -n 1 CHANGELOG | grep -q "^qxconsoleticker ($version) " ||
+  fail "the newest CHANGELOG entry is not $version: $(head -n 1 CHANGELOG)"
+read -r month year < <(grep -m 1 '^ -- ' CHANGELOG |
+  sed -E 's/.*  [A-Z][a-z]{2}, [0-9]+ ([A-Z][a-z]{2}) ([0-9]{4}) .*/\1 \2/')
+month=$(date -d "1 $month $year" +%B)
+
+others=$(grep -noE '(qxconsoleticker[-_]|Version )[0-9]+\.[0-9]+\.[0-9]+' README.md |
+  grep -vE "[-_ ]$version\$" || true)
+[[ -z "$others" ]] || fail "README.md names another version than $version:"$'\n'"$others"
+
+for page in build/release/generated/*.1; do
+  grep -qx "\.TH [A-Z]* 1 \"$month $year\" \"qxConsoleTicker $version\" \"User Commands\"" \
+    "$page" || fail "$page: .TH is not of $month $year and $version: $(grep '^\.TH' "$page")"
+done
+
+banner=$(build/release/qxConsoleTicker | sed -n 2p || true)
+[[ $banner == "    Version $version    Copyright (C) $year "* ]] ||
+  fail "the banner is not of $version and $year: '$banner'"
+grep -qE "^Copyright \(c\) ([0-9]{4}-)?$year " LICENSE ||
+  fail "LICENSE: the copyright line does not end at $year: $(grep -m1 '^Copyright' LICENSE)"
+echo "version $version of $month $year: README.md, manual pages, banner and LICENSE agree"

@@ -1,0 +1,54 @@
+# Sourced by every script: the project's root, the one reader of cmake/targets.txt in shell, the
+# one list of installed files (packaging/files.txt) and how to compare a listing with it.
+# shellcheck shell=bash
+qx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export LC_ALL=C  # Sorting, globs and tool messages are the same for every caller.
+
+fail() { echo "${0##*/}: $*" >&2; exit 1; }
+
+# qx_targets: the rows of cmake/targets.txt, one target a line:
+#   target debian-arch triplet musl qemu-cpu sweep
+qx_targets() { grep -v '^#' "$qx_root/cmake/targets.txt" | grep .; }
+
+# qx_missing: one line for each target that lacks a tool here, naming the tool and its package;
+# nothing when every target can be built and run.
+qx_missing() {
+  local target arch triplet musl cpu _ need
+  while read -r target arch triplet musl cpu _; do
+    need=()
+    command -v "$triplet-g++" >/dev/null || need+=("$triplet-g++ (g++-$triplet)")
+    [[ -f /usr/lib/$musl/libc.a ]] || need+=("/usr/lib/$musl/libc.a (musl-dev:$arch)")
+    [[ $target == "$(uname -m)" ]] || command -v "qemu-$cpu-static" >/dev/null ||
+      need+=("qemu-$cpu-static (qemu-user-static)")
+    ((${#need[@]} == 0)) || echo "$target: missing ${need[*]}"
+  done < <(qx_targets)
+}
+
+# qx_files CHANNEL: "mode path" for each file of packaging/files.txt that CHANNEL holds.
+qx_files() {
+  awk -v c="$1" '!/^#/ && NF { for (i = 3; i <= NF; i++) if ($i == c) print $1, $2 }' \
+    "$qx_root/packaging/files.txt" | sort -k2
+}
+
+# qx_listing PREFIX: reads a listing in the form of `tar -tv --numeric-owner` (permissions,
+# owner/group, size, date, time, path) and prints "mode path" for each file under PREFIX, the
+# prefix taken off. Prints a line starting with "BAD" for an entry not owned by 0/0 (or root/root),
+# a folder that is not 0755, or any entry that is neither a file nor a folder.
+qx_listing() {
+  awk -v prefix="$1" '
+    function mode(p, i, m) { for (i = 2; i <= 10; i++) m = m * 2 + (substr(p, i, 1) != "-"); return sprintf("%04o", m) }
+    { owner = $2; sub(/^root\/root$/, "0/0", owner) }
+    owner != "0/0" || $1 ~ /[sStT]/ || $1 !~ /^[-d]/ || ($1 ~ /^d/ && mode($1) != "0755") { print "BAD", $0; next }
+    $1 ~ /^-/ && index($6, prefix) == 1 { print mode($1), substr($6, length(prefix) + 1) }' |
+    sort -k2
+}
+
+# qx_compare LABEL CHANNEL: fails unless standard input, "mode path" lines from qx_listing or
+# find, is exactly what packaging/files.txt gives CHANNEL.
+qx_compare() {
+  local got
+  got=$(cat)
+  [[ $got == "$(qx_files "$2")" ]] ||
+    fail "$1 differs from packaging/files.txt ($2):" "$(diff <(qx_files "$2") <(echo "$got"))"
+  echo "$1: exactly the files of packaging/files.txt ($2), with their modes and owners"
+}
