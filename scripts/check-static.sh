@@ -57,7 +57,7 @@ while read -r target _ triplet _ cpu _; do
   readelf -lW "$binary" | grep -E '^ +GNU_STACK' | grep -qE ' RW +0x' ||
     fail "$binary: the stack is executable, or has no GNU_STACK"
   ! readelf -lW "$binary" | grep -q GNU_RELRO || fail "$binary has a RELRO segment"
-  "$triplet-nm" "$built" | grep -q ' __stack_chk_fail$' || fail "$built: no stack protector"
+  "$triplet-nm" "$built" | grep ' __stack_chk_fail$' >/dev/null || fail "$built: no stack protector"
   "$triplet-strip" -o "$work/stripped" "$built"
   "$triplet-objcopy" --remove-section=.comment "$work/stripped"
   cmp -s "$work/stripped" "$binary" || fail "$binary is not $built, stripped"
