@@ -12,8 +12,8 @@
 #pragma once
 
 #include <fcntl.h>
-#include <signal.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
