@@ -1,4 +1,4 @@
-// examples/elapsed.sh, run by /bin/sh with a stand-in for the tool (tests/ticker_at.sh).
+// elapsed/qxelapsed, run as a command with a stand-in for the tool (tests/ticker_at.sh).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -51,10 +51,10 @@ TEST(Example, SaveReportSinceAndTheirExitStatus) {
   const std::string called = testing::TempDir() + "qx_called_" + std::to_string(getpid());
   for (const Call& r : kCalls) {
     unlink(called.c_str());  // The stand-in creates it on its first call.
-    Strings argv = {"sh", QX_SOURCE_DIR "/examples/elapsed.sh"};
+    Strings argv = {"qxelapsed"};
     argv.insert(argv.end(), r.args.begin(), r.args.end());
     const auto [out, err, status] =
-        qx_test::runProcess("/bin/sh",
+        qx_test::runProcess(QX_SOURCE_DIR "/elapsed/qxelapsed",
                             argv,
                             {"PATH=/usr/bin:/bin",
                              "TZ=" + r.tz,

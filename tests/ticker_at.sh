@@ -1,5 +1,5 @@
 #!/bin/sh
-# Stand-in for qxConsoleTicker in the example script's tests. It runs the real binary under
+# Stand-in for qxConsoleTicker in qxelapsed's tests. It runs the real binary under
 # libfaketime at QX_FIRST on its first call and at QX_LATER on every later one, which can put a
 # carry between the runs of a save. The file QX_CALLED marks the first call as done.
 if [ -e "$QX_CALLED" ]; then at=$QX_LATER; else at=$QX_FIRST; : >"$QX_CALLED"; fi
