@@ -18,7 +18,7 @@ const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 // every later one; `tool` is what the script runs as the tool. `out` is the whole standard output,
 // or, when it starts with a newline, a part of it; `err` is a part of standard error, which must
 // be empty when `err` is. `env` is one more variable: the caller's TZ, which the script must
-// ignore as it runs the tool in UTC.
+// ignore as it runs the tool in UTC, or QX_EXIT, the status the stand-in exits with instead.
 struct Call {
   Strings args;
   long long at, step;
@@ -36,6 +36,7 @@ const Call kCalls[] = {
     {{"report", "4", "3", "2", "1"}, kT + 3725, 0, stub, "\nDifference seconds: 3725\n", 0},
     {{"since", "4", "3", "2", "1"}, kT + 3725, 0, stub, "3725\n", 0, "", "TZ=Pacific/Chatham"},
     {{"save"}, 1672531199, 0, stub, "", 1, "cannot save a moment before 1 January 2023"},
+    {{"save"}, kT, 0, stub, "", 1, "did not run as expected", "QX_EXIT=0"},
     {{"report", "0", "0", "0", "0"}, kT, 0, stub, "\nError: Parameter is not a time delta 0\n", 1},
     {{"since", "0", "0", "0", "0"}, kT, 0, stub, "", 1, "Error: Parameter is not a time delta 0\n"},
     {{"save"}, kT, 0, "/bin/cat", "", 1, "invalid option"},
