@@ -1,5 +1,5 @@
 # Packages of the release build: a .deb and an .rpm, through the package presets "deb", "rpm"
-# and "package" (both). Each holds the tool, the compressed manual page, the example script and
+# and "package" (both). Each holds the tool, qxelapsed, the compressed manual pages and
 # the shell completions, plus what its own distribution expects of a package: for Debian a
 # machine-readable copyright file and a native changelog; for RPM the licence and a %changelog.
 # Both are reproducible: every time stamp is SOURCE_DATE_EPOCH, which the CPack run takes from
@@ -12,8 +12,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "qxConsoleTicker counts the seconds since local midnight of 1 January 2023 and\n\
 exits with that count, or with one byte of it, so that a shell script that can\n\
 keep only exit codes can store a moment in four runs. Handed the four bytes\n\
-back, it prints how long ago that moment was. The package includes a manual\n\
-page, shell completions and an example script for the save and report workflow.")
+back, it prints how long ago that moment was. The package includes the manual\n\
+pages, shell completions and qxelapsed, which saves a moment and reports on it.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -76,9 +76,9 @@ configure_file(packaging/copyright.in ${QX_PACKAGE_DIR}/copyright @ONLY)
 
 install(FILES ${QX_PACKAGE_DIR}/copyright ${QX_PACKAGE_DIR}/changelog.gz
   DESTINATION ${QX_DOC_DIR} COMPONENT deb EXCLUDE_FROM_ALL)
-install(FILES completions/_qxConsoleTicker
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions COMPONENT zsh_deb
-  EXCLUDE_FROM_ALL)
+list(TRANSFORM QX_COMMANDS PREPEND completions/_ OUTPUT_VARIABLE qx_zsh_files)
+install(FILES ${qx_zsh_files} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/zsh/vendor-completions
+  COMPONENT zsh_deb EXCLUDE_FROM_ALL)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/licenses/${CPACK_PACKAGE_NAME}
   COMPONENT rpm EXCLUDE_FROM_ALL)
 

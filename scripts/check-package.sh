@@ -89,7 +89,8 @@ zsh -f -c 'print -rl -- $fpath' | grep -qx /usr/local/share/zsh/site-functions |
 # Each row: a command line, and exactly what every shell offers for its last word. fish runs in
 # this folder, full of files, so a completion that let fish fall back to file names would show.
 rows=("qxConsoleTicker -b|-b1 -b2 -b3 -b4" "qxConsoleTicker -b1 -b|-b1 -b2 -b3 -b4"
-  "qxConsoleTicker 5 |")
+  "qxConsoleTicker 5 |" "qxelapsed |report save since" "qxelapsed s|save since"
+  "qxelapsed since |")
 for shell in bash fish zsh; do
   for row in "${rows[@]}"; do
     got=$("${shell}_offers" "${row%|*}")

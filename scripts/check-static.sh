@@ -89,8 +89,9 @@ while read -r target _ triplet _ cpu _; do
   tie "$target, empty root, TZ=/zone, a copy of $zone" /zone "$zone"
 done < <(qx_targets)
 
-# The example script of the native tarball saves a moment with the binary beside it.
-native=$work/qxconsoleticker-*-linux-$(uname -m)
-saved=$(cd $native && QX_TICKER=bin/qxConsoleTicker sh share/doc/*/examples/elapsed.sh save)
-[[ "$saved" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]] || fail "elapsed.sh save gave '$saved'"
-echo "the tarball's elapsed.sh saves '$saved' with its binary"
+# qxelapsed of the native tarball saves a moment with the binary beside it, as the README's
+# first example does after unpacking.
+native=$(echo "$work"/qxconsoleticker-*-linux-"$(uname -m)")
+saved=$(PATH=$native/bin:$PATH qxelapsed save)
+[[ "$saved" =~ ^[0-9]+\ [0-9]+\ [0-9]+\ [0-9]+$ ]] || fail "qxelapsed save gave '$saved'"
+echo "the tarball's qxelapsed saves '$saved' with its binary"

@@ -1,4 +1,4 @@
-// examples/elapsed.sh, run by /bin/sh with a stand-in for the tool (tests/ticker_at.sh).
+// elapsed/qxelapsed, run as a command with a stand-in for the tool (tests/ticker_at.sh).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,7 +17,8 @@ const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 // The stand-in runs the tool with its clock at `at` on its first call and `step` seconds later on
 // every later one; `tool` is what the script runs as the tool. `out` is the whole standard output,
 // or, when it starts with a newline, a part of it; `err` is a part of standard error, which must
-// be empty when `err` is. The script runs the tool in UTC, whatever the caller's `tz`.
+// be empty when `err` is. `env` is one more variable: the caller's TZ, which the script must
+// ignore as it runs the tool in UTC, or QX_EXIT, the status the stand-in exits with instead.
 struct Call {
   Strings args;
   long long at, step;
@@ -25,15 +26,17 @@ struct Call {
   std::string out;
   int status;
   std::string err{};
-  std::string tz = "Europe/Berlin";
+  std::string env = "TZ=Europe/Berlin";
 };
 // In UTC the count at kT + 251 is 0x010203FF, so one second later byte 1 wraps to 0 and a carry
 // reaches byte 2. A save without its guard would then keep "255 4 2 1", 255 seconds off.
+// 1672531199 is one second before 2023 in UTC: the count is -1, every byte 255.
 const Call kCalls[] = {
-    {{"save"}, kT, 0, stub, "4 3 2 1\n", 0},
     {{"save"}, kT + 251, 1, stub, "0 4 2 1\n", 0},
     {{"report", "4", "3", "2", "1"}, kT + 3725, 0, stub, "\nDifference seconds: 3725\n", 0},
-    {{"since", "4", "3", "2", "1"}, kT + 3725, 0, stub, "3725\n", 0, "", "Pacific/Chatham"},
+    {{"since", "4", "3", "2", "1"}, kT + 3725, 0, stub, "3725\n", 0, "", "TZ=Pacific/Chatham"},
+    {{"save"}, 1672531199, 0, stub, "", 1, "cannot save a moment before 1 January 2023"},
+    {{"save"}, kT, 0, stub, "", 1, "did not run as expected", "QX_EXIT=0"},
     {{"report", "0", "0", "0", "0"}, kT, 0, stub, "\nError: Parameter is not a time delta 0\n", 1},
     {{"since", "0", "0", "0", "0"}, kT, 0, stub, "", 1, "Error: Parameter is not a time delta 0\n"},
     {{"save"}, kT, 0, "/bin/cat", "", 1, "invalid option"},
@@ -43,7 +46,8 @@ const Call kCalls[] = {
     {{"load"}, kT, 0, stub, "", 2, "unknown command 'load'"},
     {{"save", "1"}, kT, 0, stub, "", 2, "save takes no arguments"},
     {{"report", "1", "2", "3"}, kT, 0, stub, "", 2, "report needs four bytes, not 3"},
-    {{"since", "1", "2", "3", "256"}, kT, 0, stub, "", 2, "byte 4 is 256; each byte must be 0 to"},
+    {{"since", "1", "2", "256", "4"}, kT, 0, stub, "", 2, "byte 3 is 256; each byte must be 0 to"},
+    {{"report", "1", "2", "3", "128"}, kT, 0, stub, "", 2, "byte 4 is 128; it must be 0 to 127"},
     {{"report", "1", "", "3", "4"}, kT, 0, stub, "", 2, "byte 2 is empty; each byte must be 0"},
 };
 
@@ -51,13 +55,13 @@ TEST(Example, SaveReportSinceAndTheirExitStatus) {
   const std::string called = testing::TempDir() + "qx_called_" + std::to_string(getpid());
   for (const Call& r : kCalls) {
     unlink(called.c_str());  // The stand-in creates it on its first call.
-    Strings argv = {"sh", QX_SOURCE_DIR "/examples/elapsed.sh"};
+    Strings argv = {"qxelapsed"};
     argv.insert(argv.end(), r.args.begin(), r.args.end());
     const auto [out, err, status] =
-        qx_test::runProcess("/bin/sh",
+        qx_test::runProcess(QX_SOURCE_DIR "/elapsed/qxelapsed",
                             argv,
                             {"PATH=/usr/bin:/bin",
-                             "TZ=" + r.tz,
+                             r.env,
                              std::string("QX_TICKER=") + r.tool,
                              "QX_REAL=" QX_TICKER,
                              "QX_PRELOAD=" QX_PRELOAD,
