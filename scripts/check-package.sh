@@ -62,7 +62,7 @@ bash_offers() {
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) COMP_LINE=$1 COMP_POINT=${#1}
     fn=$(complete -p "${COMP_WORDS[0]}" | sed -n "s/.*-F \([^ ]*\).*/\1/p")
     "$fn" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
-    echo "${COMPREPLY[*]}"' bash "$1" || fail "bash did not load the completion"
+    printf "%s\n" "${COMPREPLY[@]}" | sort | xargs' bash "$1" || fail "bash did not load the completion"
 }
 fish_offers() {
   PATH=$prefix/bin:$PATH XDG_DATA_DIRS=$prefix/share fish -c "complete -C '$1'" | cut -f1 | xargs
