@@ -40,6 +40,7 @@ const Row kRows[] = {
     {AddNrMin, "", "", -5, 3, "0-5"},
     {AddNrMin, a24, "", 5, 3, a24 + "0"},
     {CalcLength, "", x26, 0, 0, x25},
+    {CalcLength, "", "ab", 0, 0, "ab"},
 };
 
 TEST(FixedText, EveryWritePathCutsAtCapacityAndKeepsItsTerminator) {
