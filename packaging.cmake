@@ -26,7 +26,6 @@ endif()
 
 set(QX_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/qxconsoleticker)
 set(QX_PACKAGE_DIR ${PROJECT_BINARY_DIR}/packaging)
-file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG QX_CHANGELOG)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
 
 # Debian: changelog.gz, as a native package has it.

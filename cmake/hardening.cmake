@@ -57,7 +57,8 @@ foreach(family IN ITEMS "stack-protector|-fstack-protector-strong"
   endif()
 endforeach()
 
-# FORTIFY needs the optimiser, so only optimised configurations get it, and a C library that
+# FORTIFY needs the optimiser, so only optimised configurations get it (or every configuration,
+# where the caller's own flags optimise), and a C library that
 # fortifies anything: glibc does, musl has no fortified functions. Level 3 also checks buffers
 # whose size is known only at run time (gcc 12, glibc 2.33 or later). -U first, as some
 # distributions' compilers predefine level 2.
@@ -70,7 +71,10 @@ if(NOT given)
     #error no fortified functions at level 3
     #endif
     int main() { return 0; }]] QX_HAVE_FORTIFY)
-  if(QX_HAVE_FORTIFY)
+  qx_caller_has("(^| )-O([1-3sz]|fast)?( |$)" optimised)  # Flags that optimise any configuration.
+  if(QX_HAVE_FORTIFY AND optimised)
+    add_compile_options(-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3)
+  elseif(QX_HAVE_FORTIFY)
     add_compile_options(
       "$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=3>")
   endif()

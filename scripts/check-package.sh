@@ -23,7 +23,7 @@ trap 'rm -rf "$work"' EXIT
 # protection, so that is not asked for; hardening-check reports stack-clash probes as "unknown".
 hardened() {
   hardening-check --nocfprotection "$1" || fail "$1 is not hardened as promised"
-  readelf -lW "$1" | grep -E '^ +GNU_STACK' | grep -qE ' RW +0x' ||
+  grep -qE '^ +GNU_STACK .* RW +0x' <<<"$(readelf -lW "$1")" ||
     fail "$1: the stack is executable, or has no GNU_STACK"
   local needed
   needed=$(readelf -dW "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | paste -sd ' ')
@@ -39,7 +39,7 @@ hardened build/release/qxConsoleTicker
 
 prefix=$work/prefix
 cmake --install build/release --prefix "$prefix" >/dev/null
-(cd "$prefix" && find . -type f -printf '%#m %P\n' | sort -k2) | qx_compare "cmake --install" install
+(cd "$prefix" && find . ! -type d -printf '%#m %P\n' | sort -k2) | qx_compare "cmake --install" install
 
 # groff reports problems on standard error but still exits 0, so any output there fails.
 for page in "$prefix"/share/man/man1/*; do
@@ -123,7 +123,7 @@ rpm -qip "$rpm"
 rpm -qp --queryformat '[%{FILEMODES:perms} %{FILEUSERNAME}/%{FILEGROUPNAME} 0 d t %{FILENAMES}\n]' \
   "$rpm" | qx_listing /usr/ | qx_compare "$rpm" rpm
 # Only /bin/sh for qxelapsed, the C library at the symbol versions the binary uses (2.34 the
-# newest), its loader's hash style and rpm's own features.
+# newest), its loader's hash style and rpm's own features. The release's .rpm is x86_64's.
 requires=$(rpm -qpR "$rpm" | grep -v '^rpmlib(' | paste -sd ' ')
 want="/bin/sh libc.so.6()(64bit) libc.so.6(GLIBC_2.2.5)(64bit) libc.so.6(GLIBC_2.3.4)(64bit)"
 want+=" libc.so.6(GLIBC_2.34)(64bit) libc.so.6(GLIBC_2.4)(64bit) rtld(GNU_HASH)"

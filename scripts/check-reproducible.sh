@@ -2,7 +2,8 @@
 # Builds every release file once more, in a clone of the last commit, and fails unless each is
 # the same byte for byte as the one in build/dist/ (scripts/release.sh makes those, and runs
 # this). The second build differs from the first in all that must not matter: another user
-# (nobody, when this runs as root), another locale and TZ, the other umask of 022 and 002, a
+# (nobody, when this runs as root), another locale (which release.sh sets aside for C, so that
+# it cannot matter) and TZ, the other umask of 022 and 002, a
 # deeper folder, a later second, every source file dated 2001, and folders that list their
 # entries in shuffled order (disorderfs). On a difference it shows diffoscope's report where
 # diffoscope is installed. Needs what scripts/release.sh needs, disorderfs, and a tree without
@@ -11,7 +12,8 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$qx_root"
 
-[[ -z "$(git status --porcelain --untracked-files=no)" ]] || fail "the tree has uncommitted changes"
+changes=$(git status --porcelain --untracked-files=no)
+[[ -z "$changes" ]] || fail "the tree has uncommitted changes"
 work=$(mktemp -d)
 chmod 755 "$work"
 trap 'fusermount -u "$work/deeper/tree" 2>/dev/null; rm -rf "$work"' EXIT

@@ -54,12 +54,13 @@ while read -r target _ triplet _ cpu _; do
   binary=$work/$name/bin/qxConsoleTicker
   built=build/static-$target/qxConsoleTicker
   file "$binary" | grep -q ", static-pie linked, .*, stripped$" || fail "$(file "$binary")"
-  readelf -lW "$binary" | grep -E '^ +GNU_STACK' | grep -qE ' RW +0x' ||
+  headers=$(readelf -lW "$binary")  # Captured: grep -q would cut a pipe short under pipefail.
+  grep -qE '^ +GNU_STACK .* RW +0x' <<<"$headers" ||
     fail "$binary: the stack is executable, or has no GNU_STACK"
-  ! readelf -lW "$binary" | grep -q GNU_RELRO || fail "$binary has a RELRO segment"
+  ! grep -q GNU_RELRO <<<"$headers" || fail "$binary has a RELRO segment"
   # musl's own objects may bring the protector's symbols along, so the tool's code is asked.
   object=build/static-$target/CMakeFiles/qx_timer.dir/timer/main.cpp.o
-  "$triplet-nm" -u "$object" | grep -E ' __stack_chk_fail(_local)?$' >/dev/null ||
+  grep -qE ' __stack_chk_fail(_local)?$' <<<"$("$triplet-nm" -u "$object")" ||
     fail "$object: no stack protector"
   "$triplet-strip" -o "$work/stripped" "$built"
   "$triplet-objcopy" --remove-section=.comment "$work/stripped"

@@ -33,13 +33,15 @@ qx_files() {
 # qx_listing PREFIX: reads a listing in the form of `tar -tv --numeric-owner` (permissions,
 # owner/group, size, date, time, path) and prints "mode path" for each file under PREFIX, the
 # prefix taken off. Prints a line starting with "BAD" for an entry not owned by 0/0 (or root/root),
-# a folder that is not 0755, or any entry that is neither a file nor a folder.
+# a folder that is not 0755, a file outside PREFIX, or any entry that is neither a file nor a
+# folder.
 qx_listing() {
   awk -v prefix="$1" '
     function mode(p, i, m) { for (i = 2; i <= 10; i++) m = m * 2 + (substr(p, i, 1) != "-"); return sprintf("%04o", m) }
     { owner = $2; sub(/^root\/root$/, "0/0", owner) }
     owner != "0/0" || $1 ~ /[sStT]/ || $1 !~ /^[-d]/ || ($1 ~ /^d/ && mode($1) != "0755") { print "BAD", $0; next }
-    $1 ~ /^-/ && index($6, prefix) == 1 { print mode($1), substr($6, length(prefix) + 1) }' |
+    $1 ~ /^-/ && index($6, prefix) != 1 { print "BAD", $0; next }
+    $1 ~ /^-/ { print mode($1), substr($6, length(prefix) + 1) }' |
     sort -k2
 }
 

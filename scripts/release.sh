@@ -24,17 +24,24 @@ esac
 missing=$(qx_missing)
 [[ -z "$missing" ]] || fail "every target is needed for a release:"$'\n'"$missing"
 
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+fi
+[[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is '$SOURCE_DATE_EPOCH', not seconds"
+export SOURCE_DATE_EPOCH
 dist=build/dist
 rm -rf "$dist" build/stage
 mkdir -p "$dist" build/stage
 
-cmake --workflow --preset package >/dev/null
+# Each build is configured afresh with the presets' flags alone, so that no cache of an earlier
+# configuration and no CXXFLAGS or LDFLAGS of the caller's reach a release file.
+unset CXXFLAGS CPPFLAGS LDFLAGS
+cmake --workflow --preset package --fresh >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 cp build/release/qxconsoleticker{_"${version}"_*.deb,-"${version}"-*.rpm} "$dist/"
 
 while read -r target _; do
-  QX_TARGET=$target cmake --workflow --preset static >/dev/null
+  QX_TARGET=$target cmake --workflow --preset static --fresh >/dev/null
   name=qxconsoleticker-$version-linux-$target
   cmake --install "build/static-$target" --prefix "$PWD/build/stage/$name" --strip >/dev/null
   cp README.md LICENSE CHANGELOG "build/stage/$name/"
