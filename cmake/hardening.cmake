@@ -57,11 +57,16 @@ foreach(family IN ITEMS "stack-protector|-fstack-protector-strong"
   endif()
 endforeach()
 
+# A printf whose format is not a literal and has no arguments is an error, as in Debian's builds.
+qx_caller_has("format-security" given)
+if(NOT given)
+  add_compile_options(-Wformat -Werror=format-security)
+endif()
+
 # FORTIFY needs the optimiser, so only optimised configurations get it (or every configuration,
-# where the caller's own flags optimise), and a C library that
-# fortifies anything: glibc does, musl has no fortified functions. Level 3 also checks buffers
-# whose size is known only at run time (gcc 12, glibc 2.33 or later). -U first, as some
-# distributions' compilers predefine level 2.
+# where the caller's own flags optimise), and a C library that fortifies anything: glibc does,
+# musl has no fortified functions. Level 3 also checks buffers whose size is known only at run
+# time (gcc 12, glibc 2.33 or later). -U first, as some distributions' compilers predefine level 2.
 qx_caller_has("_FORTIFY_SOURCE" given)
 if(NOT given)
   set(CMAKE_REQUIRED_FLAGS "-O2 -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3")
