@@ -100,3 +100,11 @@ if(NOT given AND QX_STATIC)
 elseif(NOT given)
   add_link_options(-Wl,-z,relro -Wl,-z,now)
 endif()
+
+# A non-executable stack, which most targets' start files already ask for. glibc's start files
+# for mips ask for an executable one, for the FPU emulator of kernels before 4.8; Debian's mipsel
+# kernels are newer, and musl's start files never ask.
+qx_caller_has("execstack" given)
+if(NOT given)
+  add_link_options(-Wl,-z,noexecstack)
+endif()
