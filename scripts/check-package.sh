@@ -19,23 +19,7 @@ cd "$qx_root"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# hardened BINARY: the promise for a dynamic build. Debian's own /bin/ls has no control-flow
-# protection, so that is not asked for; hardening-check reports stack-clash probes as "unknown".
-hardened() {
-  hardening-check --nocfprotection "$1" || fail "$1 is not hardened as promised"
-  grep -qE '^ +GNU_STACK .* RW +0x' <<<"$(readelf -lW "$1")" ||
-    fail "$1: the stack is executable, or has no GNU_STACK"
-  local needed
-  needed=$(readelf -dW "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | paste -sd ' ')
-  [[ $needed == libc.so.6 ]] || fail "$1 needs '$needed', not the C library alone"
-  ! grep -q QX_TEST_NOW "$1" || fail "$1 carries the test clock"
-  # Its exit status must match its own last line.
-  local out status=0
-  out=$("$1" -b1) || status=$?
-  [[ "$out" == *"Returning Exit Code $status (byte 1)" ]] || fail "$1 did not run as expected"
-  echo "$1: hardened as promised, needs libc.so.6 alone, runs"
-}
-hardened build/release/qxConsoleTicker
+qx_hardened build/release/qxConsoleTicker
 
 prefix=$work/prefix
 cmake --install build/release --prefix "$prefix" >/dev/null
@@ -116,7 +100,7 @@ lintian --pedantic --display-info --display-experimental "$deb" >"$work/lintian.
 sed -i '/^running with root privileges/d' "$work/lintian.log"
 cat "$work/lintian.log"
 [[ -s "$work/lintian.log" ]] && fail "lintian has tags for $deb"
-hardened "$work/deb/usr/bin/qxConsoleTicker"
+qx_hardened "$work/deb/usr/bin/qxConsoleTicker"
 echo "$deb: Depends, changelog and lintian as they should be"
 
 rpm -qip "$rpm"
@@ -145,7 +129,7 @@ meta=$(rpm -qp --queryformat '%{LICENSE}|%{VENDOR}|%{PREFIXES}|%{DESCRIPTION}' "
   fail "the .rpm's licence, vendor, prefix or description is wrong: ${meta:0:120}"
 mkdir "$work/rpm"
 rpm2cpio "$rpm" | (cd "$work/rpm" && cpio -idm --quiet)
-hardened "$work/rpm/usr/bin/qxConsoleTicker"
+qx_hardened "$work/rpm/usr/bin/qxConsoleTicker"
 # The warnings that packaging/rpmlint.toml accepts, each with its reason, are filtered there;
 # any other warning or error fails.
 rpmlint -c packaging/rpmlint.toml "$rpm" | tee "$work/rpmlint.log"

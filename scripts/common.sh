@@ -54,3 +54,29 @@ qx_compare() {
     fail "$1 differs from packaging/files.txt ($2):" "$(diff <(qx_files "$2") <(echo "$got"))"
   echo "$1: exactly the files of packaging/files.txt ($2), with their modes and owners"
 }
+
+# qx_hardened BINARY [EMULATOR...]: fails unless a dynamic build keeps the project's promise:
+# PIE, stack protector, FORTIFY, full RELRO with immediate binding (hardening-check; Debian's own
+# /bin/ls has no control-flow protection, so that is not asked for, and stack-clash probes show
+# as "unknown"), a non-executable stack, the C library as its only library, no test clock, and a
+# run whose exit status matches its last line, under EMULATOR for another architecture. Where the
+# stack protector's guard is a variable of the dynamic loader (__stack_chk_guard on arm, aarch64
+# and mips), the binary names the loader, which is part of the C library, too.
+qx_hardened() {
+  local bin=$1 elf needed want out status=0
+  shift
+  hardening-check --nocfprotection "$bin" || fail "$bin is not hardened as promised"
+  elf=$(readelf -lW --dyn-syms -d "$bin")
+  grep -qE '^ +GNU_STACK .* RW +0x' <<<"$elf" || fail "$bin: the stack is executable, or has no GNU_STACK"
+  needed=$(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$elf" | sort | paste -sd ' ')
+  want=libc.so.6
+  if grep -q ' UND __stack_chk_guard@' <<<"$elf"; then
+    want=$(printf '%s\n' libc.so.6 "$(sed -n 's/.*interpreter: .*\/\(.*\)]/\1/p' <<<"$elf")" | sort |
+      paste -sd ' ')
+  fi
+  [[ $needed == "$want" ]] || fail "$bin needs '$needed', not '$want'"
+  ! grep -q QX_TEST_NOW "$bin" || fail "$bin carries the test clock"
+  out=$("$@" "$bin" -b1) || status=$?
+  [[ "$out" == *"Returning Exit Code $status (byte 1)" ]] || fail "$bin did not run as expected"
+  echo "$bin: hardened as promised, needs $needed, runs"
+}
