@@ -15,42 +15,30 @@ set(QX_ZSH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions
 set(QX_FISH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d
   CACHE STRING "Where fish finds completions, under the prefix")
 
-# Components: "runtime" is everything a plain install holds but the manual pages, "man" the pages
-# as they are; packaging.cmake adds the components that only its packages take.
 # The tool and its companion, qxelapsed, which saves a moment in four runs and reports on it.
-install(TARGETS qxConsoleTicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-install(PROGRAMS elapsed/qxelapsed DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-# A stripped install (cpack, cmake --install --strip) also drops the compiler's version notes,
+install(TARGETS qxConsoleTicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS elapsed/qxelapsed DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (cmake --install --strip) also drops the compiler's version notes,
 # as Debian's own packaging does; nothing reads them at run time.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/qxConsoleTicker\"
       COMMAND_ERROR_IS_FATAL ANY)
-  endif()" COMPONENT runtime)
+  endif()")
 
 set(QX_COMMANDS qxConsoleTicker qxelapsed)
 foreach(command IN LISTS QX_COMMANDS)
-  install(FILES completions/${command}.bash RENAME ${command}
-    DESTINATION ${QX_BASH_COMPLETION_DIR} COMPONENT runtime)
-  install(FILES completions/_${command} DESTINATION ${QX_ZSH_COMPLETION_DIR} COMPONENT zsh)
-  install(FILES completions/${command}.fish DESTINATION ${QX_FISH_COMPLETION_DIR}
-    COMPONENT runtime)
+  install(FILES completions/${command}.bash RENAME ${command} DESTINATION ${QX_BASH_COMPLETION_DIR})
+  install(FILES completions/_${command} DESTINATION ${QX_ZSH_COMPLETION_DIR})
+  install(FILES completions/${command}.fish DESTINATION ${QX_FISH_COMPLETION_DIR})
 endforeach()
 
 # The manual pages take their version and date from project() and CHANGELOG, so nothing in them
-# depends on the build date. A plain install gets them as they are; the packages take them
-# gzip-compressed, as Debian policy and rpm's conventions ask, through the component man_gz,
-# which only they include. gzip -n leaves the name and time stamp out, so the file is the same on
-# every build.
+# depends on the build date. They are installed as they are; Debian's dh_compress and rpm's
+# brp-compress compress them in the packages.
 foreach(command IN LISTS QX_COMMANDS)
-  set(page ${command}.1)
-  set(generated ${PROJECT_BINARY_DIR}/generated/${page})
-  configure_file(man/${page}.in ${generated} @ONLY)
-  add_custom_command(OUTPUT ${generated}.gz COMMAND gzip -9nc ${generated} > ${generated}.gz
-    DEPENDS ${generated} VERBATIM)
-  add_custom_target(qx_man_${command} ALL DEPENDS ${generated}.gz)
-  install(FILES ${generated} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man)
-  install(FILES ${generated}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man_gz
-    EXCLUDE_FROM_ALL)
+  configure_file(man/${command}.1.in ${PROJECT_BINARY_DIR}/generated/${command}.1 @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/generated/${command}.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()

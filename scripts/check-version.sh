@@ -2,8 +2,9 @@
 # Checks that every place a user reads the release from agrees with its one source: the version
 # of project() in CMakeLists.txt, and the date and year of the newest entry of CHANGELOG, which
 # must be that version. Checked: every version named in README.md, the manual pages' .TH lines
-# (version and month), the banner of the release binary (version and copyright year) and the
-# copyright line of LICENSE. Needs the release build (scripts/release.sh runs this).
+# (version and month), the banner of the release binary (version and copyright year), the
+# copyright line of LICENSE and of debian/copyright, and the upstream version of debian/changelog
+# and of the RPM spec. Needs the release build (scripts/release.sh runs this).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$qx_root"
@@ -30,4 +31,11 @@ banner=$(build/release/qxConsoleTicker | sed -n 2p || true)
   fail "the banner is not of $version and $year: '$banner'"
 grep -qE "^Copyright \(c\) ([0-9]{4}-)?$year " LICENSE ||
   fail "LICENSE: the copyright line does not end at $year: $(grep -m1 '^Copyright' LICENSE)"
-echo "version $version of $month $year: README.md, manual pages, banner and LICENSE agree"
+grep -qE "^Copyright: ([0-9]{4}-)?$year " debian/copyright ||
+  fail "debian/copyright: the copyright line does not end at $year"
+[[ $(dpkg-parsechangelog -l debian/changelog -S Version) == "$version"-[1-9]* ]] ||
+  fail "debian/changelog is not of $version"
+spec=$(rpmspec -q --srpm --qf '%{VERSION}' packaging/qxconsoleticker.spec 2>/dev/null)
+[[ $spec == "$version" ]] || fail "packaging/qxconsoleticker.spec is of '$spec', not $version"
+echo "version $version of $month $year: README.md, manual pages, banner, LICENSE and the" \
+  "packaging agree"
