@@ -20,6 +20,9 @@ trap 'fusermount -u "$work/deeper/tree" 2>/dev/null; rm -rf "$work"' EXIT
 
 git clone --quiet . "$work/clone"
 find "$work/clone" -path "$work/clone/.git" -prune -o -exec touch -d 2001-01-01 {} +
+# The APT repository's signatures are the same only under the same key: the second build takes
+# a copy of the throwaway one (scripts/build-apt.sh).
+[[ ! -d build/apt-gnupg ]] || { mkdir "$work/clone/build" && cp -r build/apt-gnupg "$work/clone/build/"; }
 mkdir -p "$work/deeper/tree" "$work/home"
 as=()
 if ((EUID == 0)); then
