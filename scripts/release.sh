@@ -49,7 +49,10 @@ cmake --workflow --preset release --fresh >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 
 # The source tarball: git stash create gives a commit of the tracked files as they stand (none
-# when nothing changed), dated SOURCE_DATE_EPOCH, which git archive gives every member.
+# when nothing changed), dated SOURCE_DATE_EPOCH, which git archive gives every member. It fails
+# without a word on an index whose file times are stale, as in a fresh copy, so the index is
+# refreshed first; that reports modified files, which are the stash's to take.
+git update-index -q --refresh >/dev/null || true
 tree=$(GIT_COMMITTER_DATE="@$SOURCE_DATE_EPOCH" GIT_AUTHOR_DATE="@$SOURCE_DATE_EPOCH" git stash create)
 source=$dist/qxconsoleticker-$version.tar.gz
 git archive --format=tar --prefix="qxconsoleticker-$version/" "${tree:-HEAD}" | gzip -9n >"$source"
