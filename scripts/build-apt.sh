@@ -16,7 +16,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 if (($# != 1)) || [[ ! -d $1 ]]; then echo "usage: $0 DIST" >&2; exit 2; fi
-[[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH must be set, in seconds"
+qx_epoch
 dist=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -17,9 +17,8 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 (($# == 1)) || { echo "usage: $0 DIST" >&2; exit 2; }
-[[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] ||
-  fail "SOURCE_DATE_EPOCH is '${SOURCE_DATE_EPOCH:-}', not seconds"
-version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt")
+qx_epoch
+version=$(qx_version)
 description=$(sed -n 's/^  DESCRIPTION "\(.*\)"$/\1/p' "$qx_root/CMakeLists.txt")
 [[ -n $version && -n $description ]] ||
   fail "CMakeLists.txt: project() has no VERSION or DESCRIPTION"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the RPM packages of packaging/qxconsoleticker.spec from a source tarball, with Debian's
-# rpm: the source package once, then from it a binary package for each of rpm_arches below,
-# and copies them into OUTDIR: qxconsoleticker-<version>-1.src.rpm and .<arch>.rpm each.
+# rpm: the source package once, then from it a binary package for each of qx_rpm_arches
+# (common.sh), and copies them into OUTDIR: qxconsoleticker-<version>-1.src.rpm and
+# .<arch>.rpm each.
 # The native build runs the tests of %check; a cross build does not run what it builds, and
 # builds without them. Every package is reproducible from SOURCE_DATE_EPOCH, which must be set.
 # Needs rpm, and for each foreign architecture its cross g++ and binutils.
@@ -14,10 +15,8 @@ source "$(dirname "$0")/common.sh"
 tarball=$(realpath -e "$1")
 mkdir -p "$2"
 out=$(realpath "$2")
-[[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH must be set, in seconds"
-# The RPM packages the release offers: x86_64 and aarch64, whose names rpm and
-# cmake/targets.txt share; the cross compiler of a foreign one comes from that list.
-rpm_arches=(x86_64 aarch64)
+qx_epoch
+# The cross compiler of a foreign architecture comes from cmake/targets.txt.
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -58,7 +57,7 @@ defines=(
   { cat "$work/log" >&2; fail "the source package did not build"; }
 srpm=("$work"/SRPMS/*.src.rpm)
 
-for arch in "${rpm_arches[@]}"; do
+for arch in "${qx_rpm_arches[@]}"; do
   cross=()
   if [[ $arch != "$(uname -m)" ]]; then
     triplet=$(qx_targets | awk -v t="$arch" '$1 == t { print $3 }')

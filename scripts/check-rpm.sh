@@ -17,12 +17,15 @@ cd "$qx_root"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
+# One source package and one binary package for each architecture of the release.
+version=$(qx_version)
+srpm=$dist/qxconsoleticker-$version-1.src.rpm
+[[ -f $srpm ]] || fail "no source package $srpm"
 rpms=()
-for rpm in "$dist"/*.rpm; do
-  [[ $rpm == *.src.rpm ]] || rpms+=("$rpm")
+for arch in "${qx_rpm_arches[@]}"; do
+  rpms+=("$dist/qxconsoleticker-$version-1.$arch.rpm")
+  [[ -f ${rpms[-1]} ]] || fail "no package ${rpms[-1]}"
 done
-((${#rpms[@]})) || fail "no binary package in $dist"
-compgen -G "$dist/*.src.rpm" >/dev/null || fail "no source package in $dist"
 
 for rpm in "${rpms[@]}"; do
   name=${rpm##*/}
@@ -70,7 +73,7 @@ for rpm in "${rpms[@]}"; do
 done
 
 # rpmlint exits non-zero on an error only, so its summary line decides.
-rpmlint -c packaging/rpmlint.toml "$dist"/*.rpm >"$tmp/rpmlint.log" 2>&1 || true
+rpmlint -c packaging/rpmlint.toml "$srpm" "${rpms[@]}" >"$tmp/rpmlint.log" 2>&1 || true
 grep -q ' 0 errors, 0 warnings' "$tmp/rpmlint.log" ||
   { cat "$tmp/rpmlint.log" >&2; fail "rpmlint reports what packaging/rpmlint.toml does not accept"; }
 echo "rpmlint: the source package and every binary package are clean"

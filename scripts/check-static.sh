@@ -30,15 +30,12 @@ chroot=$(command -v chroot)
 # is empty, until the run falls within one second, then "${sibling[@]}" ARG... with SIBLING_TZ at
 # that second. Fails unless both print the same on standard output and standard error and exit
 # with the same status.
+shipped_run() { got=$(env -i ${tz:+"TZ=$tz"} "${shipped[@]}" "$@" 2>&1; echo "exit $?"); }
 tie() {
-  local label=$1 tz=$2 sibling_tz=$3 second got want
+  local label=$1 tz=$2 sibling_tz=$3 want
   shift 3
-  for _ in 1 2 3 4 5; do
-    second=$(date +%s)
-    got=$(env -i ${tz:+"TZ=$tz"} "${shipped[@]}" "$@" 2>&1; echo "exit $?")
-    [[ $(date +%s) != "$second" ]] || break
-  done
-  want=$(env -i "TZ=$sibling_tz" "QX_TEST_NOW=$second" "${sibling[@]}" "$@" 2>&1; echo "exit $?")
+  qx_same_second shipped_run "$@"
+  want=$(env -i "TZ=$sibling_tz" "QX_TEST_NOW=$qx_second" "${sibling[@]}" "$@" 2>&1; echo "exit $?")
   if [[ "$want" != *"Returning Exit Code"* || "$got" != "$want" ]]; then
     fail "$label: differs from the test-clock sibling:" "$(diff <(echo "$want") <(echo "$got"))"
   fi

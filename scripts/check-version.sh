@@ -9,7 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$qx_root"
 
-version=$(sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
+version=$(qx_version)
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version in project(): '$version'"
 head -n 1 CHANGELOG | grep -q "^qxconsoleticker ($version) " ||
   fail "the newest CHANGELOG entry is not $version: $(head -n 1 CHANGELOG)"
@@ -35,7 +35,8 @@ grep -qE "^Copyright: ([0-9]{4}-)?$year " debian/copyright ||
   fail "debian/copyright: the copyright line does not end at $year"
 [[ $(dpkg-parsechangelog -l debian/changelog -S Version) == "$version"-[1-9]* ]] ||
   fail "debian/changelog is not of $version"
-spec=$(rpmspec -q --srpm --qf '%{VERSION}' packaging/qxconsoleticker.spec 2>/dev/null)
+spec=$(rpmspec -q --srpm --qf '%{VERSION}' packaging/qxconsoleticker.spec 2>&1) ||
+  fail "rpmspec cannot read packaging/qxconsoleticker.spec: $spec"
 [[ $spec == "$version" ]] || fail "packaging/qxconsoleticker.spec is of '$spec', not $version"
 echo "version $version of $month $year: README.md, manual pages, banner, LICENSE and the" \
   "packaging agree"

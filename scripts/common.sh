@@ -6,6 +6,33 @@ export LC_ALL=C  # Sorting, globs and tool messages are the same for every calle
 
 fail() { echo "${0##*/}: $*" >&2; exit 1; }
 
+# qx_version: the release's version, from project() in CMakeLists.txt, its one place.
+qx_version() { sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt"; }
+
+# qx_epoch: fails unless SOURCE_DATE_EPOCH, from which every release file takes its time stamps,
+# is set to a number of seconds.
+qx_epoch() {
+  [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] ||
+    fail "SOURCE_DATE_EPOCH is '${SOURCE_DATE_EPOCH:-}', not seconds"
+}
+
+# The RPM architectures of the release: those of cmake/targets.txt whose names rpm shares.
+# shellcheck disable=SC2034  # Read by the scripts that source this file.
+qx_rpm_arches=(x86_64 aarch64)
+
+# qx_same_second COMMAND...: runs COMMAND, a function that keeps what it runs in variables, until
+# one run starts and ends within the same second, which it leaves in qx_second, so that two
+# builds compared there read one instant; fails after five tries.
+qx_same_second() {
+  local _
+  for _ in 1 2 3 4 5; do
+    qx_second=$(date +%s)
+    "$@"
+    [[ $(date +%s) != "$qx_second" ]] || return 0
+  done
+  fail "five runs of $1 each crossed a second"
+}
+
 # qx_targets: the rows of cmake/targets.txt, one target a line:
 #   target debian-arch triplet musl qemu-cpu sweep
 qx_targets() { grep -v '^#' "$qx_root/cmake/targets.txt" | grep .; }
@@ -61,7 +88,7 @@ qx_compare() {
 # as "unknown"), a non-executable stack, the C library as its only library, no test clock, and a
 # run whose exit status matches its last line, under EMULATOR for another architecture. Where the
 # stack protector's guard is a variable of the dynamic loader (__stack_chk_guard on arm, aarch64
-# and mips), the binary names the loader, which is part of the C library, too.
+# and mips), the binary names the loader, which belongs to the C library, too.
 qx_hardened() {
   local bin=$1 elf needed want out status=0
   shift

@@ -36,8 +36,8 @@ missing=$(qx_missing)
 if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 fi
-[[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is '$SOURCE_DATE_EPOCH', not seconds"
 export SOURCE_DATE_EPOCH
+qx_epoch
 dist=build/dist
 rm -rf "$dist" build/stage
 mkdir -p "$dist" build/stage
@@ -46,7 +46,7 @@ mkdir -p "$dist" build/stage
 # configuration and no CXXFLAGS or LDFLAGS of the caller's reach a release file.
 unset CXXFLAGS CPPFLAGS LDFLAGS
 cmake --workflow --preset release --fresh >/dev/null
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+version=$(qx_version)
 
 # The source tarball: git stash create gives a commit of the tracked files as they stand (none
 # when nothing changed), dated SOURCE_DATE_EPOCH, which git archive gives every member. It fails
