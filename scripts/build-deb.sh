@@ -28,7 +28,10 @@ cp "$tarball" "$work/qxconsoleticker_$upstream.orig.tar.gz"
 tar -xzf "$tarball" -C "$work"
 tree=$work/qxconsoleticker-$upstream
 [[ ! -e $tree/debian ]] || fail "$1 holds a debian/ folder"
-cp -r "$qx_root/debian" "$tree/"
+# debian/ as tracked, without what an earlier build in it left behind, and with modes that do not
+# follow the umask, since they go into the .debian.tar.xz.
+git -C "$qx_root" ls-files -z debian | tar -C "$qx_root" --null -T - -c | tar -x -C "$tree"
+chmod -R u=rwX,go=rX "$tree/debian"
 
 host=$(dpkg --print-architecture)
 cd "$tree"
