@@ -29,8 +29,9 @@ tar -xzf "$tarball" -C "$work"
 tree=$work/qxconsoleticker-$upstream
 [[ ! -e $tree/debian ]] || fail "$1 holds a debian/ folder"
 # debian/ as tracked, without what an earlier build in it left behind, and with modes that do not
-# follow the umask, since they go into the .debian.tar.xz.
-git -C "$qx_root" ls-files -z debian | tar -C "$qx_root" --null -T - -c | tar -x -C "$tree"
+# follow the umask, since they go into the .debian.tar.xz. Its files are dated now, which dpkg
+# clamps to SOURCE_DATE_EPOCH; the dates of the tree, which a checkout sets, would stay.
+git -C "$qx_root" ls-files -z debian | tar -C "$qx_root" --null -T - -c | tar -x --touch -C "$tree"
 chmod -R u=rwX,go=rX "$tree/debian"
 
 host=$(dpkg --print-architecture)
