@@ -62,9 +62,13 @@ Description: qxConsoleTicker, a clock for shell scripts that keeps time in exit 
 SignWith: $fpr
 EOF
 # The clock stands still (FAKETIME_FMT=%s reads seconds, in any TZ); the monotonic clock runs on,
-# so that nothing waiting on a timeout waits forever.
+# so that nothing waiting on a timeout waits forever. libfaketime is preloaded directly: the
+# faketime wrapper keeps a semaphore named after its process id in /dev/shm, which it leaves
+# behind when a child outlives it (gpg-agent), and a later run that gets the same id fails.
+libfaketime=(/usr/lib/*/faketime/libfaketime.so.1)
+[[ -f ${libfaketime[0]} ]] || fail "no libfaketime.so.1 (faketime)"
 repo() {
-  FAKETIME_FMT=%s FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$clock" \
+  FAKETIME_FMT=%s FAKETIME=$clock FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD=${libfaketime[0]} \
     reprepro --silent --basedir "$work" --outdir "$dist/apt" "$@"
 }
 rm -rf "$dist/apt"
