@@ -20,7 +20,6 @@ qx_epoch
 version=$(qx_version)
 image=oci:$dist/oci:$version
 work=$(mktemp -d)
-chmod 755 "$work"
 trap 'rm -rf "$work"' EXIT
 
 # The tag names an image index with as many images as targets; each target's is found below.
