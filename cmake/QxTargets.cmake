@@ -1,44 +1,46 @@
 # Reads cmake/targets.txt, the one list of portable builds, for the toolchain file and the tests.
 include_guard(GLOBAL)
 
+# The C library of a foreign target is never installed here, as its version would have to match
+# the host's: scripts/sysroot.sh unpacks each foreign musl-dev into build/sysroot/<Debian arch>,
+# or into the folders that QX_SYSROOTS names. The host's own comes from its musl-dev under /.
+if(DEFINED ENV{QX_SYSROOTS})
+  set(QX_SYSROOTS $ENV{QX_SYSROOTS})
+else()
+  cmake_path(SET QX_SYSROOTS NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../build/sysroot)
+endif()
+
 # qx_targets(<out>): the name of every target, in the order of the list.
-# qx_target(<name> <prefix>): that target's row as <prefix>_DEB_ARCH, <prefix>_TRIPLET,
-#   <prefix>_MUSL, <prefix>_QEMU and <prefix>_SWEEP; an unknown name stops the configuration.
 function(qx_targets out)
   file(STRINGS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.txt rows REGEX "^[a-z0-9_]")
-  set(names "")
-  foreach(row IN LISTS rows)
-    string(REGEX MATCH "^[^ ]+" name "${row}")
-    list(APPEND names ${name})
-  endforeach()
-  set(${out} ${names} PARENT_SCOPE)
+  list(TRANSFORM rows REPLACE " .*" "")
+  set(${out} ${rows} PARENT_SCOPE)
 endfunction()
 
+# qx_target(<name> <prefix>): that target's row as <prefix>_DEB_ARCH, _TRIPLET, _MUSL, _QEMU and
+# _SWEEP, and <prefix>_MUSL_ROOT, the folder whose usr/lib/<musl> holds its libc.a, or
+# <prefix>_MUSL_ROOT-NOTFOUND. An unknown name stops the configuration.
 function(qx_target name prefix)
-  file(STRINGS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.txt rows REGEX "^${name} ")
-  if(NOT rows)
+  file(STRINGS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.txt row REGEX "^${name} ")
+  if(NOT row)
     qx_targets(names)
     message(FATAL_ERROR "QX_TARGET is '${name}'; the targets are: ${names}")
   endif()
-  string(REGEX REPLACE " +" ";" fields "${rows}")
-  list(GET fields 1 deb_arch)
-  list(GET fields 2 triplet)
-  list(GET fields 3 musl)
-  list(GET fields 4 qemu)
-  list(GET fields 5 sweep)
-  set(${prefix}_DEB_ARCH ${deb_arch} PARENT_SCOPE)
-  set(${prefix}_TRIPLET ${triplet} PARENT_SCOPE)
-  set(${prefix}_MUSL ${musl} PARENT_SCOPE)
-  set(${prefix}_QEMU ${qemu} PARENT_SCOPE)
-  set(${prefix}_SWEEP ${sweep} PARENT_SCOPE)
+  string(REGEX REPLACE " +" ";" row "${row}")
+  foreach(field IN ITEMS DEB_ARCH TRIPLET MUSL QEMU SWEEP)
+    list(POP_FRONT row)
+    list(GET row 0 ${prefix}_${field})
+    set(${prefix}_${field} ${${prefix}_${field}} PARENT_SCOPE)
+  endforeach()
+  find_path(${prefix}_MUSL_ROOT usr/lib/${${prefix}_MUSL}/libc.a
+    PATHS / ${QX_SYSROOTS}/${${prefix}_DEB_ARCH} NO_DEFAULT_PATH NO_CACHE)
+  set(${prefix}_MUSL_ROOT ${${prefix}_MUSL_ROOT} PARENT_SCOPE)
 endfunction()
 
-# qx_target_tools(<name> <prefix>): what building and running the target needs on this machine.
-#   <prefix>_CXX       the cross compiler, found by its triplet, or <prefix>_CXX-NOTFOUND;
-#   <prefix>_EMULATOR  qemu-user for a foreign target, empty where this machine runs the code;
-#   <prefix>_MISSING   what is missing, with the Debian package that brings it; empty when the
-#                      compiler, musl's libc.a and the emulator are all here;
-#   <prefix>_SWEEP     whether the row runs the whole zone sweep ("yes" or "no").
+# qx_target_tools(<name> <prefix>): qx_target's fields, and what building and running the target
+# needs on this machine: <prefix>_EMULATOR, qemu-user for a foreign target, empty where this
+# machine runs the code; <prefix>_MISSING, each missing tool with what brings it, empty when the
+# cross compiler, musl and the emulator are all here.
 function(qx_target_tools name prefix)
   qx_target(${name} row)
   set(missing "")
@@ -46,8 +48,8 @@ function(qx_target_tools name prefix)
   if(NOT ${prefix}_CXX)
     list(APPEND missing "${row_TRIPLET}-g++ (g++-${row_TRIPLET})")
   endif()
-  if(NOT EXISTS /usr/lib/${row_MUSL}/libc.a)
-    list(APPEND missing "/usr/lib/${row_MUSL}/libc.a (musl-dev:${row_DEB_ARCH})")
+  if(NOT row_MUSL_ROOT)
+    list(APPEND missing "musl for ${row_DEB_ARCH} (scripts/sysroot.sh)")
   endif()
   set(emulator "")
   if(NOT name STREQUAL CMAKE_HOST_SYSTEM_PROCESSOR)
@@ -61,4 +63,5 @@ function(qx_target_tools name prefix)
   set(${prefix}_EMULATOR ${emulator} PARENT_SCOPE)
   set(${prefix}_MISSING "${missing}" PARENT_SCOPE)
   set(${prefix}_SWEEP ${row_SWEEP} PARENT_SCOPE)
+  set(${prefix}_TRIPLET ${row_TRIPLET} PARENT_SCOPE)
 endfunction()

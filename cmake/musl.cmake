@@ -1,5 +1,5 @@
 # Toolchain of the portable builds: a static PIE linked against musl, for any target of
-# targets.txt, by Debian's g++ for that target and its musl-dev:<arch>. The target is QX_TARGET,
+# targets.txt, by Debian's g++ for that target and its musl (QxTargets.cmake). The target is QX_TARGET,
 # a cache variable or, as the "static" preset passes it, an environment variable.
 #
 # Debian has no C++ driver for musl, so g++ is handed musl's headers, start files and libc.a by
@@ -24,14 +24,17 @@ if(NOT qx_cxx)
 endif()
 set(CMAKE_CXX_COMPILER ${qx_cxx})
 set(CMAKE_CXX_FLAGS_INIT -nostdinc)
-set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES /usr/include/${qx_MUSL})
+if(NOT qx_MUSL_ROOT)
+  message(FATAL_ERROR "${QX_TARGET}: no musl for ${qx_DEB_ARCH}; scripts/sysroot.sh fetches it")
+endif()
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${qx_MUSL_ROOT}/usr/include/${qx_MUSL})
 
 # Linked with no default file (-nostdlib), the start files in their fixed order around the
 # objects: rcrt1.o is musl's start for a static PIE, which relocates the program itself before
 # main. -pie with a static link and no program interpreter is a static PIE on every target; gcc's
 # own -static-pie is not built into every cross compiler. libgcc's helpers (64-bit division on
 # 32-bit targets, for one) may call back into libc, so the two are searched as a group.
-set(qx_lib /usr/lib/${qx_MUSL})
+set(qx_lib ${qx_MUSL_ROOT}/usr/lib/${qx_MUSL})
 foreach(part begin end)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=crt${part}S.o
     OUTPUT_VARIABLE qx_crt${part} OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)

@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
-# Runs the release binary under valgrind memcheck with several command lines. Each run is at a
-# frozen instant (libfaketime) where its exit status is known, so an error, which makes valgrind
-# exit with 200, cannot pass for a byte of the count. In UTC at 1689440260 the count is
-# 0x01020304. Needs the release build (scripts/release.sh runs it).
+# Runs BINARY under valgrind memcheck with several command lines. Each run is at a frozen instant
+# (LIBFAKETIME) where its exit status is known, so an error, which makes valgrind exit with 200,
+# cannot pass for a byte of the count. In UTC at 1689440260 the count is 0x01020304.
+# Usage: tests/memcheck.sh BINARY LIBFAKETIME
 set -euo pipefail
-cd "$(dirname "$0")/.."
-
-ticker=build/release/qxConsoleTicker
-[[ -x "$ticker" ]] || { echo "$ticker is missing: cmake --workflow --preset release" >&2; exit 2; }
-faketime_lib=$(find /usr/lib /usr/lib64 -name libfaketime.so.1 -print -quit 2>/dev/null)
-[[ -n "$faketime_lib" ]] || { echo "libfaketime.so.1 not found" >&2; exit 2; }
+ticker=$1 faketime_lib=$2
 
 long=$(head -c 131071 /dev/zero | tr '\0' 7)
 # Each row: expected exit status, then the arguments.

@@ -2,12 +2,12 @@
 # Builds the libFuzzer target of the text type with clang (ASan + UBSan) and runs it for SECONDS
 # seconds from an empty corpus; seeds are not needed, as it finds a wrong cut, terminator or tail
 # within seconds. An input that fails is kept as build/fuzz/crash-text-*.
-# Usage: scripts/fuzz.sh SECONDS
+# Usage: dev/fuzz.sh SECONDS
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${1:?usage: scripts/fuzz.sh SECONDS}
-[[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "usage: scripts/fuzz.sh SECONDS" >&2; exit 2; }
+seconds=${1:?usage: dev/fuzz.sh SECONDS}
+[[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "usage: dev/fuzz.sh SECONDS" >&2; exit 2; }
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null

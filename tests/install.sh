@@ -1,22 +1,17 @@
 #!/usr/bin/env bash
-# Checks what `cmake --install` gives a user of the release build (scripts/release.sh runs this;
-# check-deb.sh and check-rpm.sh check the packages):
-# - exactly the files of packaging/files.txt, with their modes;
-# - manual pages that render without warnings, and completions that, each loaded by its own
-#   shell from the installed place, offer exactly what they should;
-# - a binary hardened as the project promises (qx_hardened in common.sh).
-# Needs the release build tools plus groff-base, devscripts, bash-completion, zsh and fish.
+# Checks what `cmake --install BUILD` gives a user (the release's checks hold the packages to
+# the same list): exactly the files of packaging/files.txt, with their modes; manual pages that
+# render without warnings; completions that, each loaded by its own shell from the installed
+# place, offer exactly what they should; a binary hardened as promised (qx_hardened, lib.sh).
+# Needs groff-base, devscripts, bash-completion, zsh and fish. Usage: tests/install.sh BUILD
 set -euo pipefail
-source "$(dirname "$0")/common.sh"
-cd "$qx_root"
-
+source "$(dirname "$0")/../scripts/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-qx_hardened build/release/qxConsoleTicker
-
+qx_hardened "$1/qxConsoleTicker"
 prefix=$work/prefix
-cmake --install build/release --prefix "$prefix" >/dev/null
+cmake --install "$1" --prefix "$prefix" >/dev/null
 (cd "$prefix" && find . ! -type d -printf '%#m %P\n' | sort -k2) | qx_compare "cmake --install" install
 
 # groff reports problems on standard error but still exits 0, so any output there fails.

@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Builds every release file, unsigned, into build/dist/, one function a channel, in the order
+# below: each channel is made by its own ecosystem's tools from the source tarball, except the
+# portable tarballs (CMake's static preset) and the image made of them. Every file is
+# reproducible: its time stamps are SOURCE_DATE_EPOCH, and nothing in it depends on the folder,
+# user, locale, umask or time of the build. scripts/sign.sh signs the result.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$qx_root"
+[[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
+# No flags of the caller's reach a release file, and no ~/.rpmmacros: each tool's own come in.
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX
+version=$(qx_version) dist=$qx_root/build/dist work=$qx_root/build/release-work
+source=$dist/qxconsoleticker-$version.tar.gz
+rm -rf "$dist" "$work" && mkdir -p "$dist" "$work"
+
+# The source: the tracked files as they stand, uncommitted changes included (git stash create
+# gives a commit of them, none when nothing changed), without debian/ (.gitattributes). git
+# stash create fails without a word on an index whose file times are stale, so it is refreshed.
+build_source() {
+  git update-index -q --refresh >/dev/null || true
+  local tree
+  tree=$(env GIT_{AUTHOR,COMMITTER}_NAME=release GIT_{AUTHOR,COMMITTER}_EMAIL=release \
+    GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH" git stash create)
+  git archive --format=tar --prefix="qxconsoleticker-$version/" "${tree:-HEAD}" | gzip -9n >"$source"
+}
+
+# The Debian source package and a .deb for every arch, by dpkg-buildpackage: with the tests for
+# this machine's arch, -Pcross,nocheck for the others, whose C library's shlibs come from
+# build/sysroot (scripts/sysroot.sh). debian/changelog and debian/copyright are written from the
+# facts; debian/ is dated now, which dpkg clamps to SOURCE_DATE_EPOCH, and its modes do not
+# follow the umask. blhc then checks that Debian's flags reached every compile and link.
+build_deb() {
+  local tree=$work/deb/qxconsoleticker-$version host arch log
+  mkdir -p "$work/deb" && cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz"
+  tar -xzf "$source" -C "$work/deb"
+  git ls-files -z debian | tar --null -T - -c | tar -x --touch -C "$tree"
+  { echo "qxconsoleticker ($version-1) unstable; urgency=medium"; echo
+    echo "  * Upstream release $version, packaged by dh for every portable architecture."; echo
+    echo " -- $(qx_maintainer)  $(sed -n '0,/^ -- /s/^ -- .*>  //p' CHANGELOG)"; } >"$tree/debian/changelog"
+  { echo "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+    echo "Upstream-Name: qxConsoleTicker"; echo "Upstream-Contact: $(qx_maintainer)"; echo
+    echo "Files: *"; echo "Copyright: $(sed -n 's/^Copyright (c) //p' LICENSE)"
+    echo "License: $(qx_license)"; sed '1,/^Copyright/d' LICENSE | sed '1{/^$/d}; s/^$/./; s/^/ /'
+  } >"$tree/debian/copyright"
+  chmod -R u=rwX,go=rX "$tree/debian"
+  host=$(dpkg --print-architecture)
+  while read -r _ arch _; do
+    log=$work/deb/build-$arch.log
+    if [[ $arch == "$host" ]]; then
+      (cd "$tree" && dpkg-buildpackage -us -uc -J2) >"$log" 2>&1
+    else
+      (cd "$tree" && QX_SYSROOT=$qx_sysroots/$arch \
+        dpkg-buildpackage -a "$arch" -Pcross,nocheck -B -us -uc -J2) >"$log" 2>&1
+    fi || { tail -40 "$log" >&2; fail "the $arch .deb did not build"; }
+    blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
+  done < <(qx_targets)
+  cp "$work/deb"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
+}
+
+# The source RPM and a binary RPM for each rpm arch of cmake/targets.txt, by rpmbuild from the
+# spec, written from packaging/qxconsoleticker.spec.in and the facts. The native build runs the
+# tests of %check; a cross build does not run what it builds. What Fedora's configuration does
+# and Debian's rpm does not: doc folders named after the package alone; brp-compress run by
+# bash, as it is written for (under dash the manual pages stay uncompressed without a word);
+# each ELF file stripped of its symbol table too, as Fedora's debuginfo split leaves it. Then
+# reproducibility: times from SOURCE_DATE_EPOCH, a fixed host name, the sources owned by root,
+# no .build-id links, and the build folder mapped out of the binaries. The source package records
+# its spec as parsed, with the folders in it, so it is made in /proc/self/cwd, the same in every
+# run.
+build_rpm() {
+  local rpm=$work/rpm triplet arch
+  mkdir -p "$rpm/SOURCES" "$rpm/SPECS"
+  install -m 0644 "$source" "$rpm/SOURCES/"
+  qx_description >"$work/description"
+  sed -e "s/@VERSION@/$version/; s/@LICENSE@/$(qx_license)/; s/@SUMMARY@/$(qx_summary | sed 's/./\u&/')/" \
+    -e "s/@MAINTAINER@/$(qx_maintainer)/; s/@DATE@/$(date -u -d "@$SOURCE_DATE_EPOCH" '+%a %b %d %Y')/" \
+    -e "/@DESCRIPTION@/{r $work/description" -e 'd}' packaging/qxconsoleticker.spec.in \
+    >"$rpm/SPECS/qxconsoleticker.spec"
+  touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm/SPECS/qxconsoleticker.spec"
+  # shellcheck disable=SC2016  # $f is for the shell of rpm's post-install step.
+  local strip='for f; do file -b "$f" | grep -q ^ELF || continue; %{__strip} -s -R .comment "$f" || exit; done'
+  local defines=(--define "_docdir_fmt %%{NAME}"
+    --define "__brp_compress /bin/bash %{_rpmconfigdir}/brp-compress %{?_prefix}"
+    --define "__brp_strip find %{buildroot} -type f -exec sh -c '$strip' sh {} +"
+    --define "use_source_date_epoch_as_buildtime 1" --define "clamp_mtime_to_source_date_epoch 1"
+    --define "_buildhost reproducible" --define "_srcdefattr (-,root,root)"
+    --define "_build_id_links none" --define "build_cxxflags %{optflags} -ffile-prefix-map=%{_builddir}/=")
+  (cd "$rpm" && HOME=$rpm rpmbuild -bs --nodeps --define "_topdir /proc/self/cwd" "${defines[@]}" \
+    SPECS/qxconsoleticker.spec) >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "no source RPM"; }
+  while read -r _ _ triplet _ _ _ arch _; do
+    [[ $arch != - ]] || continue
+    local cross=() cxx=()
+    [[ $arch == "$(uname -m)" ]] || cross=(--without check --define "__strip $triplet-strip"
+      --define "__objdump $triplet-objdump") cxx=(CXX="$triplet-g++")
+    # Debian's rpm database knows none of the build dependencies, hence --nodeps.
+    env "${cxx[@]}" HOME="$rpm" rpmbuild --rebuild --nodeps \
+      --target "$arch" --define "_topdir $rpm" "${defines[@]}" "${cross[@]}" "$rpm"/SRPMS/*.src.rpm \
+      >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "the $arch RPM did not build"; }
+  done < <(qx_targets)
+  cp "$rpm"/SRPMS/*.src.rpm "$rpm"/RPMS/*/*.rpm "$dist/"
+}
+
+# The portable tarballs: the static build of each target (the static preset, in the build
+# folder that the tests use too) installed, stripped, with README.md, LICENSE and CHANGELOG.
+build_tarballs() {
+  local target name
+  while read -r target _; do
+    QX_TARGET=$target cmake --workflow --preset static >/dev/null
+    name=$(qx_tarball "$target")
+    cmake --install "build/static-$target" --prefix "$work/stage/$name" --strip >/dev/null
+    cp README.md LICENSE CHANGELOG "$work/stage/$name/"
+    qx_tar "$work/stage" "$name" >"$dist/$name.tar.gz"
+  done < <(qx_targets)
+}
+
+# dist/oci/: an OCI image layout whose index.json names one multi-arch image index tagged with
+# the version: one image a target, on the platform of cmake/targets.txt, each FROM scratch with
+# one layer that holds the tarball's tool as /usr/bin/qxConsoleTicker, its entrypoint. The blobs
+# are made with tar, sha256sum and jq: umoci's insert (0.4.7) writes a layer without tar's end
+# blocks and with the file's own time, and cannot name an ARM variant; buildah and podman need
+# containers-storage.
+build_oci() {
+  local out=$dist/oci oci=application/vnd.oci.image target platform layer config diff_id
+  local created
+  created=$(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)
+  mkdir -p "$out/blobs/sha256"
+  # blob MEDIATYPE FILE: moves FILE into the layout under its digest and prints its descriptor.
+  blob() {
+    local sum
+    sum=$(sha256sum "$2" | cut -d' ' -f1)
+    jq -cn --arg type "$1" --arg digest "sha256:$sum" --argjson size "$(stat -c %s "$2")" \
+      '{mediaType: $type, digest: $digest, size: $size}'
+    mv "$2" "$out/blobs/sha256/$sum"
+  }
+  while read -r target _ _ _ _ _ _ platform; do
+    rm -rf "$work/root" && mkdir -p "$work/root/usr/bin"
+    cp "$work/stage/$(qx_tarball "$target")/bin/qxConsoleTicker" "$work/root/usr/bin/"
+    qx_tar "$work/root" usr | gunzip >"$work/layer"
+    diff_id=sha256:$(sha256sum "$work/layer" | cut -d' ' -f1)
+    gzip -9n "$work/layer"
+    layer=$(blob "$oci.layer.v1.tar+gzip" "$work/layer.gz")
+    platform=$(jq -cn --arg p "$platform" '$p | split("/") | {architecture: .[0], os: "linux"}
+      + if .[1] then {variant: .[1]} else {} end')
+    jq -cjn --argjson platform "$platform" --arg created "$created" --arg diff_id "$diff_id" \
+      --arg version "$version" --arg summary "$(qx_summary)" --arg license "$(qx_license)" \
+      --arg from "$(qx_tarball "$target").tar.gz" '$platform + {created: $created,
+        config: {Entrypoint: ["/usr/bin/qxConsoleTicker"], Labels: {
+          "org.opencontainers.image.title": "qxConsoleTicker",
+          "org.opencontainers.image.description": $summary,
+          "org.opencontainers.image.version": $version,
+          "org.opencontainers.image.licenses": $license}},
+        rootfs: {type: "layers", diff_ids: [$diff_id]},
+        history: [{created: $created, created_by: "/usr/bin/qxConsoleTicker of \($from)"}]}' \
+      >"$work/config"
+    config=$(blob "$oci.config.v1+json" "$work/config")
+    jq -cjn --arg type "$oci.manifest.v1+json" --argjson config "$config" --argjson layer "$layer" \
+      '{schemaVersion: 2, mediaType: $type, config: $config, layers: [$layer]}' >"$work/manifest"
+    blob "$oci.manifest.v1+json" "$work/manifest" |
+      jq -c --argjson platform "$platform" '. + {platform: $platform}' >>"$work/manifests"
+  done < <(qx_targets)
+  jq -cjs --arg type "$oci.index.v1+json" '{schemaVersion: 2, mediaType: $type, manifests: .}' \
+    "$work/manifests" >"$work/index"
+  blob "$oci.index.v1+json" "$work/index" | jq -cj --arg version "$version" '{schemaVersion: 2,
+    manifests: [. + {annotations: {"org.opencontainers.image.ref.name": $version}}]}' \
+    >"$out/index.json"
+  printf '{"imageLayoutVersion":"1.0.0"}' >"$out/oci-layout"
+}
+
+# dist/apt/: an APT repository, "stable main", of the .debs and the source package, by
+# apt-ftparchive, dated SOURCE_DATE_EPOCH. scripts/sign.sh signs its Release.
+build_apt() {
+  local apt=$dist/apt pool=pool/main/q/qxconsoleticker arch archs=()
+  mkdir -p "$apt/$pool"
+  cp "$dist"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$apt/$pool/"
+  cd "$apt"
+  while read -r _ arch _; do
+    archs+=("$arch")
+    mkdir -p "dists/stable/main/binary-$arch"
+    apt-ftparchive -a "$arch" packages pool >"dists/stable/main/binary-$arch/Packages"
+  done < <(qx_targets)
+  mkdir -p dists/stable/main/source
+  apt-ftparchive -qq sources pool >dists/stable/main/source/Sources
+  find dists -type f -exec gzip -9nk {} +
+  local field fields=(Origin=qxConsoleTicker Label=qxConsoleTicker Suite=stable Codename=stable
+    Components=main "Architectures=${archs[*]} source" "Description=$(qx_summary)"
+    "Date=$(date -R -u -d "@$SOURCE_DATE_EPOCH")") options=()
+  for field in "${fields[@]}"; do options+=(-o "APT::FTPArchive::Release::$field"); done
+  apt-ftparchive "${options[@]}" release dists/stable >"$work/Release"
+  mv "$work/Release" dists/stable/Release
+  cd "$qx_root"
+}
+
+build_source
+build_deb
+build_rpm
+build_tarballs
+build_oci
+build_apt
+(cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
+echo "build: every release file of $version in $dist, unsigned"

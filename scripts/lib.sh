@@ -1,0 +1,103 @@
+# Sourced by the release scripts and the tests: the project's root, its facts each read from
+# its one place, the one reader of cmake/targets.txt and of packaging/files.txt in shell, the one
+# way to pack a reproducible archive, and the hardening promise of a dynamic build.
+# shellcheck shell=bash
+qx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export LC_ALL=C  # Sorting, globs and tool messages are the same for every caller.
+# Where scripts/sysroot.sh puts what the foreign targets need (cmake/QxTargets.cmake reads it too).
+qx_sysroots=${QX_SYSROOTS:-$qx_root/build/sysroot}
+
+fail() { echo "${0##*/}: $*" >&2; exit 1; }
+
+# The facts: the version from project() in CMakeLists.txt; the summary, the long description and
+# the maintainer from debian/control; the licence's SPDX name from the first line of LICENSE.
+qx_version() { sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt"; }
+qx_control() { sed -n "/^Package:/,\$s/^$1: //p" "$qx_root/debian/control" | head -n 1; }
+qx_summary() { qx_control Description; }
+qx_maintainer() { sed -n 's/^Maintainer: //p' "$qx_root/debian/control"; }
+qx_description() { sed -n '/^Description:/,/^[^ ]/s/^ //p' "$qx_root/debian/control" | sed 's/^\.$//'; }
+qx_license() { head -n 1 "$qx_root/LICENSE" | cut -d' ' -f1; }
+
+# qx_targets: the rows of cmake/targets.txt, one target a line:
+#   target debian-arch triplet musl qemu-cpu sweep rpm-arch oci-platform
+qx_targets() { grep -v '^#' "$qx_root/cmake/targets.txt" | grep .; }
+
+# qx_tarball TARGET: the portable tarball's name, without .tar.gz.
+qx_tarball() { echo "qxconsoleticker-$(qx_version)-linux-$1"; }
+
+# qx_tar DIR PATH... > FILE.tar.gz: PATH... under DIR as a reproducible gzip'd tar: members in
+# name order, owned by 0/0, 0755 or 0644, dated SOURCE_DATE_EPOCH; gzip -n leaves out its own
+# name and time.
+qx_tar() {
+  [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
+  tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
+    --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX --directory="$1" "${@:2}" | gzip -9n
+}
+
+# qx_same_second COMMAND...: runs COMMAND, a function that keeps what it runs in variables, until
+# one run starts and ends within the same second, so that two builds compared there read one
+# instant; fails after five tries.
+qx_same_second() {
+  local _ second
+  for _ in 1 2 3 4 5; do
+    second=$(date +%s)
+    "$@"
+    [[ $(date +%s) != "$second" ]] || return 0
+  done
+  fail "five runs of $1 each crossed a second"
+}
+
+# qx_files CHANNEL: "mode path" for each file of packaging/files.txt that CHANNEL holds.
+qx_files() {
+  awk -v c="$1" '!/^#/ && NF { for (i = 3; i <= NF; i++) if ($i == c) print $1, $2 }' \
+    "$qx_root/packaging/files.txt" | sort -k2
+}
+
+# qx_listing PREFIX: reads a listing in the form of `tar -tv --numeric-owner` (permissions,
+# owner/group, size, date, time, path) and prints "mode path" for each file under PREFIX, the
+# prefix taken off; a line starting with "BAD" for an entry not owned by 0/0 (or root/root), a
+# folder that is not 0755, a file outside PREFIX, or an entry that is neither file nor folder.
+qx_listing() {
+  awk -v prefix="$1" '
+    function mode(p, i, m) { for (i = 2; i <= 10; i++) m = m * 2 + (substr(p, i, 1) != "-"); return sprintf("%04o", m) }
+    { owner = $2; sub(/^root\/root$/, "0/0", owner) }
+    owner != "0/0" || $1 ~ /[sStT]/ || $1 !~ /^[-d]/ || ($1 ~ /^d/ && mode($1) != "0755") { print "BAD", $0; next }
+    $1 ~ /^-/ && index($6, prefix) != 1 { print "BAD", $0; next }
+    $1 ~ /^-/ { print mode($1), substr($6, length(prefix) + 1) }' |
+    sort -k2
+}
+
+# qx_compare LABEL CHANNEL: fails unless standard input, "mode path" lines, is exactly what
+# packaging/files.txt gives CHANNEL.
+qx_compare() {
+  local got
+  got=$(cat)
+  [[ $got == "$(qx_files "$2")" ]] ||
+    fail "$1 differs from packaging/files.txt ($2):" "$(diff <(qx_files "$2") <(echo "$got"))"
+  echo "$1: exactly the files of packaging/files.txt ($2), with their modes and owners"
+}
+
+# qx_hardened BINARY [EMULATOR...]: fails unless a dynamic build keeps the project's promise:
+# PIE, stack protector, FORTIFY, full RELRO with immediate binding (hardening-check; Debian's own
+# /bin/ls has no control-flow protection, so that is not asked for), a non-executable stack, the
+# C library as its only library, no test clock, and a run whose exit status matches its last
+# line, under EMULATOR for another architecture. Where the stack protector's guard is a variable
+# of the dynamic loader (__stack_chk_guard on arm, aarch64 and mips), the loader is needed too.
+qx_hardened() {
+  local bin=$1 elf needed want out status=0
+  shift
+  hardening-check --quiet --nocfprotection "$bin" 2>/dev/null || fail "$bin is not hardened as promised"
+  elf=$(readelf -lW --dyn-syms -d "$bin")
+  grep -qE '^ +GNU_STACK .* RW +0x' <<<"$elf" || fail "$bin: the stack is executable, or has no GNU_STACK"
+  needed=$(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$elf" | sort | paste -sd ' ')
+  want=libc.so.6
+  if grep -q ' UND __stack_chk_guard@' <<<"$elf"; then
+    want=$(printf '%s\n' libc.so.6 "$(sed -n 's/.*interpreter: .*\/\(.*\)]/\1/p' <<<"$elf")" | sort |
+      paste -sd ' ')
+  fi
+  [[ $needed == "$want" ]] || fail "$bin needs '$needed', not '$want'"
+  ! grep -q QX_TEST_NOW "$bin" || fail "$bin carries the test clock"
+  out=$("$@" "$bin" -b1) || status=$?
+  [[ "$out" == *"Returning Exit Code $status (byte 1)" ]] || fail "$bin did not run as expected"
+  echo "$bin: hardened as promised, needs $needed, runs"
+}
