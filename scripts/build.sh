@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Builds every release file, unsigned, into build/dist/, one function a channel, in the order
-# below: each channel is made by its own ecosystem's tools from the source tarball, except the
-# portable tarballs (CMake's static preset) and the image made of them. Every file is
-# reproducible: its time stamps are SOURCE_DATE_EPOCH, and nothing in it depends on the folder,
-# user, locale, umask or time of the build. scripts/sign.sh signs the result.
+# Builds every release file, unsigned, into build/dist/, one function a channel: each package by
+# its own ecosystem's tools from the source tarball, the portable tarballs by CMake's static
+# preset, and the image from them. Every file is reproducible: its times are SOURCE_DATE_EPOCH,
+# and nothing in it depends on the folder, user, locale, umask or time of the build.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$qx_root"
@@ -14,9 +13,8 @@ version=$(qx_version) dist=$qx_root/build/dist work=$qx_root/build/release-work
 source=$dist/qxconsoleticker-$version.tar.gz
 rm -rf "$dist" "$work" && mkdir -p "$dist" "$work"
 
-# The source: the tracked files as they stand, uncommitted changes included (git stash create
-# gives a commit of them, none when nothing changed), without debian/ (.gitattributes). git
-# stash create fails without a word on an index whose file times are stale, so it is refreshed.
+# The tracked files as they stand, without debian/ (.gitattributes): git stash create gives a
+# commit of uncommitted changes, none without. It fails silently on stale index times.
 build_source() {
   git update-index -q --refresh >/dev/null || true
   local tree
@@ -25,11 +23,11 @@ build_source() {
   git archive --format=tar --prefix="qxconsoleticker-$version/" "${tree:-HEAD}" | gzip -9n >"$source"
 }
 
-# The Debian source package and a .deb for every arch, by dpkg-buildpackage: with the tests for
-# this machine's arch, -Pcross,nocheck for the others, whose C library's shlibs come from
-# build/sysroot (scripts/sysroot.sh). debian/changelog and debian/copyright are written from the
-# facts; debian/ is dated now, which dpkg clamps to SOURCE_DATE_EPOCH, and its modes do not
-# follow the umask. blhc then checks that Debian's flags reached every compile and link.
+# The source package and a .deb for every arch by dpkg-buildpackage, with the tests here and
+# -Pcross,nocheck elsewhere, the foreign C library's shlibs from scripts/sysroot.sh. debian/'s
+# changelog and copyright are written from the facts; it is dated now, which dpkg clamps to
+# SOURCE_DATE_EPOCH, and its modes do not follow the umask. blhc: Debian's flags reached every
+# compile and link.
 build_deb() {
   local tree=$work/deb/qxconsoleticker-$version host arch log
   mkdir -p "$work/deb" && cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz"
@@ -58,16 +56,13 @@ build_deb() {
   cp "$work/deb"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
 }
 
-# The source RPM and a binary RPM for each rpm arch of cmake/targets.txt, by rpmbuild from the
-# spec, written from packaging/qxconsoleticker.spec.in and the facts. The native build runs the
-# tests of %check; a cross build does not run what it builds. What Fedora's configuration does
-# and Debian's rpm does not: doc folders named after the package alone; brp-compress run by
-# bash, as it is written for (under dash the manual pages stay uncompressed without a word);
-# each ELF file stripped of its symbol table too, as Fedora's debuginfo split leaves it. Then
-# reproducibility: times from SOURCE_DATE_EPOCH, a fixed host name, the sources owned by root,
-# no .build-id links, and the build folder mapped out of the binaries. The source package records
-# its spec as parsed, with the folders in it, so it is made in /proc/self/cwd, the same in every
-# run.
+# The source RPM and one for each rpm arch of cmake/targets.txt, by rpmbuild from the spec that
+# packaging/qxconsoleticker.spec.in and the facts give; %check runs natively. What Fedora does
+# and Debian's rpm not: doc folders named after the package; brp-compress run by bash (under
+# dash it compresses nothing, silently); ELF files stripped of their symbols, as Fedora's
+# debuginfo split leaves them. Then reproducibility: times, host name, owners, no .build-id
+# links, the build folder mapped out; the source package records its folders, so it is made in
+# /proc/self/cwd.
 build_rpm() {
   local rpm=$work/rpm triplet arch
   mkdir -p "$rpm/SOURCES" "$rpm/SPECS"
@@ -77,6 +72,7 @@ build_rpm() {
     -e "s/@MAINTAINER@/$(qx_maintainer)/; s/@DATE@/$(date -u -d "@$SOURCE_DATE_EPOCH" '+%a %b %d %Y')/" \
     -e "/@DESCRIPTION@/{r $work/description" -e 'd}' packaging/qxconsoleticker.spec.in \
     >"$rpm/SPECS/qxconsoleticker.spec"
+  chmod 0644 "$rpm/SPECS/qxconsoleticker.spec"  # The source RPM keeps its mode: not the umask's.
   touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm/SPECS/qxconsoleticker.spec"
   # shellcheck disable=SC2016  # $f is for the shell of rpm's post-install step.
   local strip='for f; do file -b "$f" | grep -q ^ELF || continue; %{__strip} -s -R .comment "$f" || exit; done'
@@ -101,8 +97,8 @@ build_rpm() {
   cp "$rpm"/SRPMS/*.src.rpm "$rpm"/RPMS/*/*.rpm "$dist/"
 }
 
-# The portable tarballs: the static build of each target (the static preset, in the build
-# folder that the tests use too) installed, stripped, with README.md, LICENSE and CHANGELOG.
+# The static build of each target (in the folder that the tests use too), installed and
+# stripped, with README.md, LICENSE and CHANGELOG.
 build_tarballs() {
   local target name
   while read -r target _; do
@@ -114,12 +110,10 @@ build_tarballs() {
   done < <(qx_targets)
 }
 
-# dist/oci/: an OCI image layout whose index.json names one multi-arch image index tagged with
-# the version: one image a target, on the platform of cmake/targets.txt, each FROM scratch with
-# one layer that holds the tarball's tool as /usr/bin/qxConsoleTicker, its entrypoint. The blobs
-# are made with tar, sha256sum and jq: umoci's insert (0.4.7) writes a layer without tar's end
-# blocks and with the file's own time, and cannot name an ARM variant; buildah and podman need
-# containers-storage.
+# An OCI layout whose index.json names one image index, tagged with the version: an image a
+# target, on its platform of cmake/targets.txt, FROM scratch, one layer with the tarball's tool as
+# /usr/bin/qxConsoleTicker, its entrypoint. Made with tar and jq: umoci 0.4.7 writes layers
+# without tar's end blocks, and cannot name an ARM variant; buildah and podman need a storage.
 build_oci() {
   local out=$dist/oci oci=application/vnd.oci.image target platform layer config diff_id
   local created
@@ -167,8 +161,7 @@ build_oci() {
   printf '{"imageLayoutVersion":"1.0.0"}' >"$out/oci-layout"
 }
 
-# dist/apt/: an APT repository, "stable main", of the .debs and the source package, by
-# apt-ftparchive, dated SOURCE_DATE_EPOCH. scripts/sign.sh signs its Release.
+# An APT repository, "stable main", of the .debs and the source package, by apt-ftparchive.
 build_apt() {
   local apt=$dist/apt pool=pool/main/q/qxconsoleticker arch archs=()
   mkdir -p "$apt/$pool"

@@ -1,6 +1,5 @@
-# Sourced by the release scripts and the tests: the project's root, its facts each read from
-# its one place, the one reader of cmake/targets.txt and of packaging/files.txt in shell, the one
-# way to pack a reproducible archive, and the hardening promise of a dynamic build.
+# Sourced by the release scripts and the tests: the facts, each read from its one place; the
+# readers of cmake/targets.txt and packaging/files.txt; what every check needs.
 # shellcheck shell=bash
 qx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export LC_ALL=C  # Sorting, globs and tool messages are the same for every caller.
@@ -9,8 +8,8 @@ qx_sysroots=${QX_SYSROOTS:-$qx_root/build/sysroot}
 
 fail() { echo "${0##*/}: $*" >&2; exit 1; }
 
-# The facts: the version from project() in CMakeLists.txt; the summary, the long description and
-# the maintainer from debian/control; the licence's SPDX name from the first line of LICENSE.
+# The version from project(); summary, description and maintainer from debian/control; the
+# licence's SPDX name from LICENSE.
 qx_version() { sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt"; }
 qx_control() { sed -n "/^Package:/,\$s/^$1: //p" "$qx_root/debian/control" | head -n 1; }
 qx_summary() { qx_control Description; }
@@ -25,18 +24,16 @@ qx_targets() { grep -v '^#' "$qx_root/cmake/targets.txt" | grep .; }
 # qx_tarball TARGET: the portable tarball's name, without .tar.gz.
 qx_tarball() { echo "qxconsoleticker-$(qx_version)-linux-$1"; }
 
-# qx_tar DIR PATH... > FILE.tar.gz: PATH... under DIR as a reproducible gzip'd tar: members in
-# name order, owned by 0/0, 0755 or 0644, dated SOURCE_DATE_EPOCH; gzip -n leaves out its own
-# name and time.
+# qx_tar DIR PATH...: PATH... under DIR as a reproducible .tar.gz on standard output: in name
+# order, owned by 0/0, 0755 or 0644, dated SOURCE_DATE_EPOCH, and no name or time from gzip.
 qx_tar() {
   [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
   tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
     --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX --directory="$1" "${@:2}" | gzip -9n
 }
 
-# qx_same_second COMMAND...: runs COMMAND, a function that keeps what it runs in variables, until
-# one run starts and ends within the same second, so that two builds compared there read one
-# instant; fails after five tries.
+# qx_same_second FUNCTION ARG...: runs FUNCTION, which keeps what it runs in variables, until
+# a run starts and ends within one second, so that the builds it compares read one instant.
 qx_same_second() {
   local _ second
   for _ in 1 2 3 4 5; do
@@ -53,10 +50,9 @@ qx_files() {
     "$qx_root/packaging/files.txt" | sort -k2
 }
 
-# qx_listing PREFIX: reads a listing in the form of `tar -tv --numeric-owner` (permissions,
-# owner/group, size, date, time, path) and prints "mode path" for each file under PREFIX, the
-# prefix taken off; a line starting with "BAD" for an entry not owned by 0/0 (or root/root), a
-# folder that is not 0755, a file outside PREFIX, or an entry that is neither file nor folder.
+# qx_listing PREFIX: "mode path" for each file under PREFIX of a `tar -tv --numeric-owner`
+# listing on standard input, PREFIX taken off; "BAD ..." for an entry not owned by 0/0, a folder
+# not 0755, a file outside PREFIX, or what is neither file nor folder.
 qx_listing() {
   awk -v prefix="$1" '
     function mode(p, i, m) { for (i = 2; i <= 10; i++) m = m * 2 + (substr(p, i, 1) != "-"); return sprintf("%04o", m) }
@@ -67,8 +63,7 @@ qx_listing() {
     sort -k2
 }
 
-# qx_compare LABEL CHANNEL: fails unless standard input, "mode path" lines, is exactly what
-# packaging/files.txt gives CHANNEL.
+# qx_compare LABEL CHANNEL: fails unless standard input is exactly qx_files CHANNEL.
 qx_compare() {
   local got
   got=$(cat)
@@ -77,12 +72,10 @@ qx_compare() {
   echo "$1: exactly the files of packaging/files.txt ($2), with their modes and owners"
 }
 
-# qx_hardened BINARY [EMULATOR...]: fails unless a dynamic build keeps the project's promise:
-# PIE, stack protector, FORTIFY, full RELRO with immediate binding (hardening-check; Debian's own
-# /bin/ls has no control-flow protection, so that is not asked for), a non-executable stack, the
-# C library as its only library, no test clock, and a run whose exit status matches its last
-# line, under EMULATOR for another architecture. Where the stack protector's guard is a variable
-# of the dynamic loader (__stack_chk_guard on arm, aarch64 and mips), the loader is needed too.
+# qx_hardened BINARY [EMULATOR...]: fails unless a dynamic build keeps its promise: PIE, stack
+# protector, FORTIFY, full RELRO (hardening-check; Debian's own /bin/ls lacks control-flow
+# protection), a non-executable stack, the C library alone (and its loader, where that holds the
+# stack protector's guard: arm, aarch64, mips), no test clock, and a run that exits as it says.
 qx_hardened() {
   local bin=$1 elf needed want out status=0
   shift
