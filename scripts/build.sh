@@ -115,72 +115,55 @@ build_tarballs() {
 # /usr/bin/qxConsoleTicker, its entrypoint. Made with tar and jq: umoci 0.4.7 writes layers
 # without tar's end blocks, and cannot name an ARM variant; buildah and podman need a storage.
 build_oci() {
-  local out=$dist/oci oci=application/vnd.oci.image target platform layer config diff_id
-  local created
-  created=$(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)
-  mkdir -p "$out/blobs/sha256"
-  # blob MEDIATYPE FILE: moves FILE into the layout under its digest and prints its descriptor.
+  local oci=application/vnd.oci.image target platform layer config
+  mkdir -p "$dist/oci/blobs/sha256"
+  # blob MEDIATYPE FILE [JQ-FILTER]: moves FILE into the layout under its digest and prints its
+  # descriptor, through JQ-FILTER.
   blob() {
-    local sum
-    sum=$(sha256sum "$2" | cut -d' ' -f1)
-    jq -cn --arg type "$1" --arg digest "sha256:$sum" --argjson size "$(stat -c %s "$2")" \
-      '{mediaType: $type, digest: $digest, size: $size}'
-    mv "$2" "$out/blobs/sha256/$sum"
+    local sum && sum=$(sha256sum "$2" | cut -d' ' -f1)
+    jq -cn --arg type "$1" --arg sum "$sum" --argjson size "$(stat -c %s "$2")" \
+      "{mediaType: \$type, digest: \"sha256:\\(\$sum)\", size: \$size} | ${3:-.}"
+    mv "$2" "$dist/oci/blobs/sha256/$sum"
   }
   while read -r target _ _ _ _ _ _ platform; do
     rm -rf "$work/root" && mkdir -p "$work/root/usr/bin"
     cp "$work/stage/$(qx_tarball "$target")/bin/qxConsoleTicker" "$work/root/usr/bin/"
     qx_tar "$work/root" usr | gunzip >"$work/layer"
-    diff_id=sha256:$(sha256sum "$work/layer" | cut -d' ' -f1)
-    gzip -9n "$work/layer"
-    layer=$(blob "$oci.layer.v1.tar+gzip" "$work/layer.gz")
-    platform=$(jq -cn --arg p "$platform" '$p | split("/") | {architecture: .[0], os: "linux"}
-      + if .[1] then {variant: .[1]} else {} end')
-    jq -cjn --argjson platform "$platform" --arg created "$created" --arg diff_id "$diff_id" \
-      --arg version "$version" --arg summary "$(qx_summary)" --arg license "$(qx_license)" \
-      --arg from "$(qx_tarball "$target").tar.gz" '$platform + {created: $created,
-        config: {Entrypoint: ["/usr/bin/qxConsoleTicker"], Labels: {
-          "org.opencontainers.image.title": "qxConsoleTicker",
-          "org.opencontainers.image.description": $summary,
-          "org.opencontainers.image.version": $version,
-          "org.opencontainers.image.licenses": $license}},
-        rootfs: {type: "layers", diff_ids: [$diff_id]},
-        history: [{created: $created, created_by: "/usr/bin/qxConsoleTicker of \($from)"}]}' \
-      >"$work/config"
+    platform=$(jq -cn --arg p "$platform" '$p / "/" | {architecture: .[0], os: "linux"} + if .[1] then {variant: .[1]} else {} end')
+    jq -cjn --argjson platform "$platform" --arg created "$(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)" \
+      --arg diff_id "sha256:$(sha256sum "$work/layer" | cut -d' ' -f1)" --arg version "$version" \
+      --arg summary "$(qx_summary)" --arg license "$(qx_license)" '$platform + {created: $created,
+        config: {Entrypoint: ["/usr/bin/qxConsoleTicker"], Labels: {"org.opencontainers.image.title": "qxConsoleTicker",
+          "org.opencontainers.image.description": $summary, "org.opencontainers.image.version": $version,
+          "org.opencontainers.image.licenses": $license}}, rootfs: {type: "layers", diff_ids: [$diff_id]}}' >"$work/config"
+    gzip -9n "$work/layer" && layer=$(blob "$oci.layer.v1.tar+gzip" "$work/layer.gz")
     config=$(blob "$oci.config.v1+json" "$work/config")
     jq -cjn --arg type "$oci.manifest.v1+json" --argjson config "$config" --argjson layer "$layer" \
       '{schemaVersion: 2, mediaType: $type, config: $config, layers: [$layer]}' >"$work/manifest"
-    blob "$oci.manifest.v1+json" "$work/manifest" |
-      jq -c --argjson platform "$platform" '. + {platform: $platform}' >>"$work/manifests"
+    blob "$oci.manifest.v1+json" "$work/manifest" ". + {platform: $platform}" >>"$work/manifests"
   done < <(qx_targets)
-  jq -cjs --arg type "$oci.index.v1+json" '{schemaVersion: 2, mediaType: $type, manifests: .}' \
-    "$work/manifests" >"$work/index"
-  blob "$oci.index.v1+json" "$work/index" | jq -cj --arg version "$version" '{schemaVersion: 2,
-    manifests: [. + {annotations: {"org.opencontainers.image.ref.name": $version}}]}' \
-    >"$out/index.json"
-  printf '{"imageLayoutVersion":"1.0.0"}' >"$out/oci-layout"
+  jq -cjs --arg type "$oci.index.v1+json" '{schemaVersion: 2, mediaType: $type, manifests: .}' "$work/manifests" >"$work/index"
+  blob "$oci.index.v1+json" "$work/index" "{schemaVersion: 2, manifests: [. + {annotations:
+    {\"org.opencontainers.image.ref.name\": \"$version\"}}]}" | tr -d '\n' >"$dist/oci/index.json"
+  printf '{"imageLayoutVersion":"1.0.0"}' >"$dist/oci/oci-layout"
 }
 
 # An APT repository, "stable main", of the .debs and the source package, by apt-ftparchive.
 build_apt() {
-  local apt=$dist/apt pool=pool/main/q/qxconsoleticker arch archs=()
-  mkdir -p "$apt/$pool"
-  cp "$dist"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$apt/$pool/"
-  cd "$apt"
+  local pool=pool/main/q/qxconsoleticker arch archs=() field options=()
+  mkdir -p "$dist/apt/$pool" && cd "$dist/apt"
+  cp "$dist"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$pool/"
   while read -r _ arch _; do
-    archs+=("$arch")
-    mkdir -p "dists/stable/main/binary-$arch"
+    archs+=("$arch") && mkdir -p "dists/stable/main/binary-$arch"
     apt-ftparchive -a "$arch" packages pool >"dists/stable/main/binary-$arch/Packages"
   done < <(qx_targets)
-  mkdir -p dists/stable/main/source
-  apt-ftparchive -qq sources pool >dists/stable/main/source/Sources
+  mkdir -p dists/stable/main/source && apt-ftparchive -qq sources pool >dists/stable/main/source/Sources
   find dists -type f -exec gzip -9nk {} +
-  local field fields=(Origin=qxConsoleTicker Label=qxConsoleTicker Suite=stable Codename=stable
-    Components=main "Architectures=${archs[*]} source" "Description=$(qx_summary)"
-    "Date=$(date -R -u -d "@$SOURCE_DATE_EPOCH")") options=()
-  for field in "${fields[@]}"; do options+=(-o "APT::FTPArchive::Release::$field"); done
-  apt-ftparchive "${options[@]}" release dists/stable >"$work/Release"
-  mv "$work/Release" dists/stable/Release
+  for field in Origin=qxConsoleTicker Label=qxConsoleTicker Suite=stable Codename=stable Components=main \
+    "Architectures=${archs[*]} source" "Description=$(qx_summary)" "Date=$(date -R -u -d "@$SOURCE_DATE_EPOCH")"; do
+    options+=(-o "APT::FTPArchive::Release::$field")
+  done
+  apt-ftparchive "${options[@]}" release dists/stable >"$work/Release" && mv "$work/Release" dists/stable/
   cd "$qx_root"
 }
 

@@ -234,7 +234,8 @@ check_oci() {
   # Storage of its own, vfs so that no mount outlives the check; sandboxes refuse podman's
   # default file limit; runc, as podman would take crun where both are.
   podman=(podman --root "$tmp/storage" --runroot "$tmp/run" --storage-driver vfs)
-  id=$("${podman[@]}" pull -q --platform linux/amd64 "$image")
+  # podman names the image after its path, which must be lower case: the README's relative one.
+  id=$(cd "$dist" && "${podman[@]}" pull -q --platform linux/amd64 "oci:oci:$version")
   both() {
     status=0
     got=$("${podman[@]}" run --rm --runtime runc --network none --ulimit nofile=1024:1024 --ulimit nproc=1024:1024 \
