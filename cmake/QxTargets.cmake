@@ -1,9 +1,8 @@
 # Reads cmake/targets.txt, the one list of portable builds, for the toolchain file and the tests.
 include_guard(GLOBAL)
 
-# The C library of a foreign target is never installed here, as its version would have to match
-# the host's: scripts/sysroot.sh unpacks each foreign musl-dev into build/sysroot/<Debian arch>,
-# or into the folders that QX_SYSROOTS names. The host's own comes from its musl-dev under /.
+# A foreign target's musl is not installed, as its version would have to match the host's:
+# scripts/sysroot.sh unpacks it into build/sysroot/<Debian arch>, or where QX_SYSROOTS says.
 if(DEFINED ENV{QX_SYSROOTS})
   set(QX_SYSROOTS $ENV{QX_SYSROOTS})
 else()
@@ -37,10 +36,8 @@ function(qx_target name prefix)
   set(${prefix}_MUSL_ROOT ${${prefix}_MUSL_ROOT} PARENT_SCOPE)
 endfunction()
 
-# qx_target_tools(<name> <prefix>): qx_target's fields, and what building and running the target
-# needs on this machine: <prefix>_EMULATOR, qemu-user for a foreign target, empty where this
-# machine runs the code; <prefix>_MISSING, each missing tool with what brings it, empty when the
-# cross compiler, musl and the emulator are all here.
+# qx_target_tools(<name> <prefix>): qx_target's fields, <prefix>_EMULATOR (qemu-user for a
+# foreign target, else empty) and <prefix>_MISSING, each missing tool with what brings it.
 function(qx_target_tools name prefix)
   qx_target(${name} row)
   set(missing "")

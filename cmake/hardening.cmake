@@ -1,17 +1,11 @@
-# The project's hardening defaults, the flags Debian's dpkg-buildflags gives every package, so
-# that a plain build is as hardened on any distribution. Each family is added only where the
-# caller's own flags (CXXFLAGS, LDFLAGS, or the cache variables they initialise) name none of it:
-# a packager's choice, dh's included, always wins, and nothing is added twice or against it.
-# QX_HARDEN=OFF adds none of them.
-#
-# What the project promises, and the release checks verify on every binary it ships:
-#   dynamic build: a PIE, a stack protector, a non-executable stack, FORTIFY in optimised
-#                  configurations, full RELRO (-z relro -z now);
-#   static build:  a static PIE, a stack protector, a non-executable stack, no RELRO segment.
-# A static file has no dynamic linker to make anything read-only after relocation, and musl's
-# static start does not do it either; on targets whose pages may be 64 KiB (ppc64le, mipsel) the
-# segment would pad the file to that size for nothing. Debian's gcc links with RELRO unless told
-# otherwise, so the static build says -z norelro.
+# The hardening flags that Debian's dpkg-buildflags gives every package, so that a plain build is
+# as hardened on any distribution. A family is added only where the caller's flags (CXXFLAGS,
+# LDFLAGS, or the cache variables they set) name none of it, so a packager's choice always wins;
+# QX_HARDEN=OFF adds none. The promise, which the tests and the release checks hold every binary
+# to: a PIE, a stack protector and a non-executable stack; for a dynamic build FORTIFY where
+# optimised and full RELRO; for a static one no RELRO segment, as no dynamic linker makes
+# anything read-only there, and on 64 KiB pages (ppc64le, mipsel) it pads the file for nothing
+# (Debian's gcc links with RELRO unless told otherwise, hence -z norelro).
 include_guard(GLOBAL)
 include(CheckCXXCompilerFlag)
 include(CheckCXXSourceCompiles)

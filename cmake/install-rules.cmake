@@ -15,7 +15,6 @@ set(QX_ZSH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions
 set(QX_FISH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d
   CACHE STRING "Where fish finds completions, under the prefix")
 
-# The tool and its companion, qxelapsed, which saves a moment in four runs and reports on it.
 install(TARGETS qxConsoleTicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS elapsed/qxelapsed DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (cmake --install --strip) also drops the compiler's version notes,
@@ -34,9 +33,8 @@ foreach(command IN LISTS QX_COMMANDS)
   install(FILES completions/${command}.fish DESTINATION ${QX_FISH_COMPLETION_DIR})
 endforeach()
 
-# The manual pages take their version and date from project() and CHANGELOG, so nothing in them
-# depends on the build date. They are installed as they are; Debian's dh_compress and rpm's
-# brp-compress compress them in the packages.
+# The manual pages take their version and date from project() and CHANGELOG, not from the
+# build's date; the packages' tools compress them.
 foreach(command IN LISTS QX_COMMANDS)
   configure_file(man/${command}.1.in ${PROJECT_BINARY_DIR}/generated/${command}.1 @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/generated/${command}.1

@@ -1,14 +1,9 @@
-# Toolchain of the portable builds: a static PIE linked against musl, for any target of
-# targets.txt, by Debian's g++ for that target and its musl (QxTargets.cmake). The target is QX_TARGET,
-# a cache variable or, as the "static" preset passes it, an environment variable.
-#
-# Debian has no C++ driver for musl, so g++ is handed musl's headers, start files and libc.a by
-# hand. libstdc++ cannot come along: its configuration headers were made for glibc and test
-# glibc's __GLIBC_PREREQ, which musl does not define. The product needs none of it (no
-# exceptions, no RTTI, nothing allocated) and includes C headers only, so the compile drops every
-# default include folder, libstdc++'s among them, and sees musl's alone. That is the one place
-# where the two libraries are kept apart: a C++ library header in the product fails to compile
-# here at once, instead of half-working against the wrong C library.
+# Toolchain of the portable builds: a static PIE against musl for the target QX_TARGET of
+# targets.txt (a cache or, from the "static" preset, an environment variable), by Debian's g++
+# for it. Debian has no C++ driver for musl, so g++ is handed musl's headers, start files and
+# libc.a by hand. libstdc++'s headers test glibc's __GLIBC_PREREQ; the product includes C headers
+# only, so the compile sees musl's alone, and a C++ library header fails here at once instead of
+# half-working against the wrong C library.
 include(${CMAKE_CURRENT_LIST_DIR}/QxTargets.cmake)
 if(NOT QX_TARGET)
   set(QX_TARGET $ENV{QX_TARGET})

@@ -7,8 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$qx_root"
 [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
-# No flags of the caller's reach a release file, and no ~/.rpmmacros: each tool's own come in.
-unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX  # Each tool's own flags, not the caller's.
 version=$(qx_version) dist=$qx_root/build/dist work=$qx_root/build/release-work
 source=$dist/qxconsoleticker-$version.tar.gz
 rm -rf "$dist" "$work" && mkdir -p "$dist" "$work"
@@ -16,8 +15,7 @@ rm -rf "$dist" "$work" && mkdir -p "$dist" "$work"
 # The tracked files as they stand, without debian/ (.gitattributes): git stash create gives a
 # commit of uncommitted changes, none without. It fails silently on stale index times.
 build_source() {
-  git update-index -q --refresh >/dev/null || true
-  local tree
+  local tree && git update-index -q --refresh >/dev/null || true
   tree=$(env GIT_{AUTHOR,COMMITTER}_NAME=release GIT_{AUTHOR,COMMITTER}_EMAIL=release \
     GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH" git stash create)
   git archive --format=tar --prefix="qxconsoleticker-$version/" "${tree:-HEAD}" | gzip -9n >"$source"
@@ -29,9 +27,8 @@ build_source() {
 # SOURCE_DATE_EPOCH, and its modes do not follow the umask. blhc: Debian's flags reached every
 # compile and link.
 build_deb() {
-  local tree=$work/deb/qxconsoleticker-$version host arch log
-  mkdir -p "$work/deb" && cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz"
-  tar -xzf "$source" -C "$work/deb"
+  local tree=$work/deb/qxconsoleticker-$version arch log opts env
+  mkdir -p "$work/deb" && cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz" && tar -xzf "$source" -C "$work/deb"
   git ls-files -z debian | tar --null -T - -c | tar -x --touch -C "$tree"
   { echo "qxconsoleticker ($version-1) unstable; urgency=medium"; echo
     echo "  * Upstream release $version, packaged by dh for every portable architecture."; echo
@@ -42,15 +39,11 @@ build_deb() {
     echo "License: $(qx_license)"; sed '1,/^Copyright/d' LICENSE | sed '1{/^$/d}; s/^$/./; s/^/ /'
   } >"$tree/debian/copyright"
   chmod -R u=rwX,go=rX "$tree/debian"
-  host=$(dpkg --print-architecture)
   while read -r _ arch _; do
-    log=$work/deb/build-$arch.log
-    if [[ $arch == "$host" ]]; then
-      (cd "$tree" && dpkg-buildpackage -us -uc -J2) >"$log" 2>&1
-    else
-      (cd "$tree" && QX_SYSROOT=$qx_sysroots/$arch \
-        dpkg-buildpackage -a "$arch" -Pcross,nocheck -B -us -uc -J2) >"$log" 2>&1
-    fi || { tail -40 "$log" >&2; fail "the $arch .deb did not build"; }
+    log=$work/deb/build-$arch.log opts=(-us -uc -J2) env=()
+    [[ $arch == "$(dpkg --print-architecture)" ]] || opts+=(-a "$arch" -Pcross,nocheck -B) env=(QX_SYSROOT="$qx_sysroots/$arch")
+    (cd "$tree" && env "${env[@]}" dpkg-buildpackage "${opts[@]}") >"$log" 2>&1 ||
+      { tail -40 "$log" >&2; fail "the $arch .deb did not build"; }
     blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
   done < <(qx_targets)
   cp "$work/deb"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
@@ -64,16 +57,13 @@ build_deb() {
 # links, the build folder mapped out; the source package records its folders, so it is made in
 # /proc/self/cwd.
 build_rpm() {
-  local rpm=$work/rpm triplet arch
-  mkdir -p "$rpm/SOURCES" "$rpm/SPECS"
-  install -m 0644 "$source" "$rpm/SOURCES/"
-  qx_description >"$work/description"
+  local rpm=$work/rpm triplet arch cross cxx
+  mkdir -p "$rpm/SOURCES" "$rpm/SPECS" && install -m 0644 "$source" "$rpm/SOURCES/" && qx_description >"$work/description"
   sed -e "s/@VERSION@/$version/; s/@LICENSE@/$(qx_license)/; s/@SUMMARY@/$(qx_summary | sed 's/./\u&/')/" \
     -e "s/@MAINTAINER@/$(qx_maintainer)/; s/@DATE@/$(date -u -d "@$SOURCE_DATE_EPOCH" '+%a %b %d %Y')/" \
     -e "/@DESCRIPTION@/{r $work/description" -e 'd}' packaging/qxconsoleticker.spec.in \
     >"$rpm/SPECS/qxconsoleticker.spec"
-  chmod 0644 "$rpm/SPECS/qxconsoleticker.spec"  # The source RPM keeps its mode: not the umask's.
-  touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm/SPECS/qxconsoleticker.spec"
+  chmod 0644 "$rpm/SPECS/qxconsoleticker.spec" && touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm"/SPECS/*
   # shellcheck disable=SC2016  # $f is for the shell of rpm's post-install step.
   local strip='for f; do file -b "$f" | grep -q ^ELF || continue; %{__strip} -s -R .comment "$f" || exit; done'
   local defines=(--define "_docdir_fmt %%{NAME}"
@@ -86,13 +76,11 @@ build_rpm() {
     SPECS/qxconsoleticker.spec) >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "no source RPM"; }
   while read -r _ _ triplet _ _ _ arch _; do
     [[ $arch != - ]] || continue
-    local cross=() cxx=()
-    [[ $arch == "$(uname -m)" ]] || cross=(--without check --define "__strip $triplet-strip"
-      --define "__objdump $triplet-objdump") cxx=(CXX="$triplet-g++")
+    cross=() cxx=() && [[ $arch == "$(uname -m)" ]] || cxx=(CXX="$triplet-g++") cross=(--without check
+      --define "__strip $triplet-strip" --define "__objdump $triplet-objdump")
     # Debian's rpm database knows none of the build dependencies, hence --nodeps.
-    env "${cxx[@]}" HOME="$rpm" rpmbuild --rebuild --nodeps \
-      --target "$arch" --define "_topdir $rpm" "${defines[@]}" "${cross[@]}" "$rpm"/SRPMS/*.src.rpm \
-      >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "the $arch RPM did not build"; }
+    env "${cxx[@]}" HOME="$rpm" rpmbuild --rebuild --nodeps --target "$arch" --define "_topdir $rpm" "${defines[@]}" \
+      "${cross[@]}" "$rpm"/SRPMS/*.src.rpm >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "the $arch RPM did not build"; }
   done < <(qx_targets)
   cp "$rpm"/SRPMS/*.src.rpm "$rpm"/RPMS/*/*.rpm "$dist/"
 }
@@ -102,8 +90,7 @@ build_rpm() {
 build_tarballs() {
   local target name
   while read -r target _; do
-    QX_TARGET=$target cmake --workflow --preset static >/dev/null
-    name=$(qx_tarball "$target")
+    QX_TARGET=$target cmake --workflow --preset static >/dev/null && name=$(qx_tarball "$target")
     cmake --install "build/static-$target" --prefix "$work/stage/$name" --strip >/dev/null
     cp README.md LICENSE CHANGELOG "$work/stage/$name/"
     qx_tar "$work/stage" "$name" >"$dist/$name.tar.gz"
@@ -167,11 +154,6 @@ build_apt() {
   cd "$qx_root"
 }
 
-build_source
-build_deb
-build_rpm
-build_tarballs
-build_oci
-build_apt
+for channel in source deb rpm tarballs oci apt; do "build_$channel"; done
 (cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
 echo "build: every release file of $version in $dist, unsigned"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Checks the signed release in build/dist/ and reads no build folder, so it checks a copy just as
-# well (scripts/release.sh --check-only). One function a channel, each run even when an earlier
-# one fails. The foreign binaries run under qemu-user, the dynamic ones with the cross
-# compiler's C library. Whatever installs the package does so in a throwaway root. Needs root.
+# Checks the signed release in build/dist/, and reads no build folder: one function a channel,
+# each run even when another fails. Foreign binaries run under qemu-user, the dynamic ones with
+# the cross compiler's C library. Needs root.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 dist=$qx_root/build/dist version=$(qx_version) host=$(dpkg --print-architecture)
@@ -10,14 +9,12 @@ zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour z
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# A throwaway Debian 12 with apt, made once by mmdebstrap (under unshare, so that a kill leaves
-# no mount of its behind). in_root DIR COMMAND... mounts an overlay on it at DIR/root, with what
-# DIR/up holds, in mount and pid namespaces of its own: neither a run nor one killed at any point
-# leaves a package, a mount or a process in this system.
+# A throwaway Debian 12, made once by mmdebstrap (under unshare: a kill leaves no mount). in_root
+# DIR COMMAND... overlays DIR/up on it at DIR/root in mount and pid namespaces of its own: no
+# run, nor one killed at any point, leaves a package, mount or process in this system.
 root=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker/bookworm
 if [[ ! -d $root ]]; then
-  rm -rf "$root.part" && mkdir -p "${root%/*}"
-  TMPDIR=${root%/*} unshare --mount --propagation private mmdebstrap --quiet --mode=root \
+  rm -rf "$root.part" && mkdir -p "${root%/*}" && TMPDIR=${root%/*} unshare --mount --propagation private mmdebstrap --quiet --mode=root \
     --variant=apt --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part"
   mv "$root.part" "$root"
 fi
@@ -29,11 +26,9 @@ in_root() {
     mount -t proc proc "$1/root/proc" && shift && exec "$@"' "$root" "$@"
 }
 # Keys and an rpm database of their own: apt/key.asc is the only key trusted.
-export HOME=$tmp GNUPGHOME=$tmp/gnupg
-mkdir -m 700 "$GNUPGHOME" && echo "%_dbpath $tmp/rpmdb" >"$tmp/.rpmmacros"
+export HOME=$tmp GNUPGHOME=$tmp/gnupg && mkdir -m 700 "$GNUPGHOME" && echo "%_dbpath $tmp/rpmdb" >"$tmp/.rpmmacros"
 rpmkeys --import "$dist/apt/key.asc"
-# Every package and tarball unpacked once, into $u/<its name>.
-u=$tmp/u
+u=$tmp/u  # Every package and tarball unpacked once, into $u/<its name>.
 for f in "$dist"/*.deb "$dist"/*.rpm "$dist"/*-linux-*.tar.gz; do
   mkdir -p "$u/${f##*/}" && case $f in
     *.deb) dpkg-deb -x "$f" "$u/${f##*/}" ;;
@@ -92,8 +87,7 @@ check_tarballs() {
     grep -qE '^ +GNU_STACK .* RW +0x' <<<"$headers" || fail "$bin: the stack is executable"
     ! grep -q GNU_RELRO <<<"$headers" || fail "$bin has a RELRO segment"
     ! grep -q QX_TEST_NOW "$bin" || fail "$bin carries the test clock"
-    root=$tmp/root-$target run=(/qxConsoleTicker)
-    mkdir "$root" && cp "$bin" "/usr/share/zoneinfo/$zone" "$root/"
+    root=$tmp/root-$target run=(/qxConsoleTicker) && mkdir "$root" && cp "$bin" "/usr/share/zoneinfo/$zone" "$root/"
     [[ $target == "$(uname -m)" ]] || { cp "$(command -v "qemu-$cpu-static")" "$root/qemu" && run=(/qemu "${run[@]}"); }
     both() {
       a=$(env -i TZ="$1" $(emulator "$target") "$u/qxconsoleticker_$version-1_$arch.deb/usr/bin/qxConsoleTicker" "${@:3}" 2>&1; echo "exit $?")
@@ -126,8 +120,8 @@ check_deb() {
     qx_hardened "$u/$deb/usr/bin/qxConsoleTicker" $(emulator "$target")
   done < <(qx_targets)
   # The source tree as built (debian/files), so that autopkgtest needs no build tools in the root.
-  dpkg-source -x "$dist/qxconsoleticker_$version-1.dsc" "$tmp/source" >/dev/null 2>&1
-  touch "$tmp/source/debian/files" && mkdir -p "$tmp/adt/up$tmp"
+  dpkg-source -x "$dist/qxconsoleticker_$version-1.dsc" "$tmp/source" >/dev/null 2>&1 && touch "$tmp/source/debian/files"
+  mkdir -p "$tmp/adt/up$tmp"
   TMPDIR=$tmp in_root "$tmp/adt" autopkgtest "$dist/qxconsoleticker_$version-1_$host.deb" "$tmp/source" \
     -- chroot "$tmp/adt/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed"; }
   echo "lintian clean; autopkgtest: $(grep -E '^[a-z]+ +PASS' "$tmp/adt.log")"
@@ -184,14 +178,10 @@ check_apt() {
   apt_ok apt-get update
   compgen -G "$tmp/apt/lists/*_InRelease" >/dev/null || fail "apt kept no verified InRelease"
   cd "$tmp/apt/get"
-  for arch in ${archs//,/ }; do
-    apt_ok apt-cache policy "qxconsoleticker:$arch"
-    grep -qx "  Candidate: $version-1" "$tmp/apt/log" || fail "qxconsoleticker:$arch is not $version-1"
-    apt_ok apt-get download "qxconsoleticker:$arch"
-  done
+  for arch in ${archs//,/ }; do apt_ok apt-get download "qxconsoleticker:$arch"; done
   apt_ok apt-get source --download-only qxconsoleticker
   for f in *; do cmp "$f" "$dist/$f"; done
-  mkdir -p "$tmp/inst/up/srv" && cp -a "$dist/apt" "$tmp/inst/up/srv/"
+  mkdir -p "$tmp/inst/up/srv" && cp -a "$dist/apt" "$tmp/inst/up/srv/"  # What a user would do, in the root:
   in_root "$tmp/inst" chroot "$tmp/inst/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive sh -euc '
     echo "deb [signed-by=/srv/apt/key.asc] file:/srv/apt stable main" >/etc/apt/sources.list
     apt-get -qq update && apt-get -qq -o Dpkg::Use-Pty=0 install "qxconsoleticker=$0" >/dev/null
@@ -248,8 +238,7 @@ check_oci() {
   echo "oci: each platform holds its tarball's binary alone, dated; podman runs the amd64 image"
 }
 
-failed=()
-for channel in signatures version tarballs deb rpm apt oci; do
+failed=() && for channel in signatures version tarballs deb rpm apt oci; do
   echo "=== $channel ===" && (check_"$channel") || failed+=("$channel")
 done
 ((${#failed[@]} == 0)) || fail "failed: ${failed[*]}"

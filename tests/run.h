@@ -1,8 +1,6 @@
-// Runs the tool as scripts see it: an argument vector and an environment in; standard output,
-// standard error and the exit status out. Every test starts it through here.
-//
-// Which build runs is the environment's choice, so that CTest can run the same tables on every
-// build (see tests/CMakeLists.txt):
+// Runs the tool as scripts see it: arguments and environment in; standard output, standard
+// error and exit status out. The environment picks the build, so that CTest runs the same
+// tables on every build (tests/CMakeLists.txt):
 //   QX_TICKER    the binary; by default this build's own;
 //   QX_CLOCK     "testclock" for a static build's test-clock sibling, which reads the instant
 //                from QX_TEST_NOW; otherwise libfaketime, preloaded by QX_PRELOAD, freezes it;
