@@ -1,7 +1,6 @@
-// libFuzzer target for the fixed-capacity text: any sequence of operations at every capacity in
-// use, checked against a plain model. The text is the one place where a wrong cut writes out of
-// bounds, so it gets the fuzzer; the texts built on it are checked by the unit tables and the
-// zone sweep. A failed check calls abort(), which libFuzzer reports with the input that caused it.
+// libFuzzer target for the fixed-capacity text, the one place where a wrong cut writes out of
+// bounds: any sequence of operations at every capacity in use, against a plain model. A failed
+// check aborts, and libFuzzer reports the input.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Builds every release file, unsigned, into build/dist/, one function a channel: each package by
-# its own ecosystem's tools from the source tarball, the portable tarballs by CMake's static
-# preset, and the image from them. Every file is reproducible: its times are SOURCE_DATE_EPOCH,
-# and nothing in it depends on the folder, user, locale, umask or time of the build.
+# Builds every release file, unsigned and reproducible, into build/dist/, one function a
+# channel, each package by its own ecosystem's tools from the source tarball.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$qx_root"
@@ -21,11 +19,8 @@ build_source() {
   git archive --format=tar --prefix="qxconsoleticker-$version/" "${tree:-HEAD}" | gzip -9n >"$source"
 }
 
-# The source package and a .deb for every arch by dpkg-buildpackage, with the tests here and
-# -Pcross,nocheck elsewhere, the foreign C library's shlibs from scripts/sysroot.sh. debian/'s
-# changelog and copyright are written from the facts; it is dated now, which dpkg clamps to
-# SOURCE_DATE_EPOCH, and its modes do not follow the umask. blhc: Debian's flags reached every
-# compile and link.
+# debian/ dated now, which dpkg clamps to SOURCE_DATE_EPOCH, with modes that ignore the umask;
+# a foreign arch's shlibs from scripts/sysroot.sh; blhc: Debian's flags reached every build.
 build_deb() {
   local tree=$work/deb/qxconsoleticker-$version arch log opts env
   mkdir -p "$work/deb" && cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz" && tar -xzf "$source" -C "$work/deb"
@@ -49,13 +44,9 @@ build_deb() {
   cp "$work/deb"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
 }
 
-# The source RPM and one for each rpm arch of cmake/targets.txt, by rpmbuild from the spec that
-# packaging/qxconsoleticker.spec.in and the facts give; %check runs natively. What Fedora does
-# and Debian's rpm not: doc folders named after the package; brp-compress run by bash (under
-# dash it compresses nothing, silently); ELF files stripped of their symbols, as Fedora's
-# debuginfo split leaves them. Then reproducibility: times, host name, owners, no .build-id
-# links, the build folder mapped out; the source package records its folders, so it is made in
-# /proc/self/cwd.
+# What Fedora's rpm does and Debian's does not: doc folders named after the package, brp-compress
+# run by bash (under dash it compresses nothing, silently), ELF files stripped as a debuginfo
+# split leaves them; then reproducibility. The source RPM records its folders: /proc/self/cwd.
 build_rpm() {
   local rpm=$work/rpm triplet arch cross cxx
   mkdir -p "$rpm/SOURCES" "$rpm/SPECS" && install -m 0644 "$source" "$rpm/SOURCES/" && qx_description >"$work/description"
@@ -85,8 +76,7 @@ build_rpm() {
   cp "$rpm"/SRPMS/*.src.rpm "$rpm"/RPMS/*/*.rpm "$dist/"
 }
 
-# The static build of each target (in the folder that the tests use too), installed and
-# stripped, with README.md, LICENSE and CHANGELOG.
+# Each target's static build, in the folder that the tests use too.
 build_tarballs() {
   local target name
   while read -r target _; do
@@ -97,15 +87,12 @@ build_tarballs() {
   done < <(qx_targets)
 }
 
-# An OCI layout whose index.json names one image index, tagged with the version: an image a
-# target, on its platform of cmake/targets.txt, FROM scratch, one layer with the tarball's tool as
-# /usr/bin/qxConsoleTicker, its entrypoint. Made with tar and jq: umoci 0.4.7 writes layers
-# without tar's end blocks, and cannot name an ARM variant; buildah and podman need a storage.
+# One image a target, FROM scratch, in one index. By hand: umoci 0.4.7 writes layers without
+# tar's end blocks and names no ARM variant; buildah and podman need a storage.
 build_oci() {
   local oci=application/vnd.oci.image target platform layer config
   mkdir -p "$dist/oci/blobs/sha256"
-  # blob MEDIATYPE FILE [JQ-FILTER]: moves FILE into the layout under its digest and prints its
-  # descriptor, through JQ-FILTER.
+  # blob MEDIATYPE FILE [JQ-FILTER]: FILE moved in under its digest; prints its descriptor.
   blob() {
     local sum && sum=$(sha256sum "$2" | cut -d' ' -f1)
     jq -cn --arg type "$1" --arg sum "$sum" --argjson size "$(stat -c %s "$2")" \
@@ -135,7 +122,6 @@ build_oci() {
   printf '{"imageLayoutVersion":"1.0.0"}' >"$dist/oci/oci-layout"
 }
 
-# An APT repository, "stable main", of the .debs and the source package, by apt-ftparchive.
 build_apt() {
   local pool=pool/main/q/qxconsoleticker arch archs=() field options=()
   mkdir -p "$dist/apt/$pool" && cd "$dist/apt"

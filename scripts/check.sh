@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Checks the signed release in build/dist/, and reads no build folder: one function a channel,
-# each run even when another fails. Foreign binaries run under qemu-user, the dynamic ones with
-# the cross compiler's C library. Needs root.
+# Checks the signed release in build/dist/ and reads no build folder; one function a channel
+# (docs/development.md says what each promises), each run even when another fails. Needs root.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 dist=$qx_root/build/dist version=$(qx_version) host=$(dpkg --print-architecture)
@@ -14,9 +13,9 @@ trap 'rm -rf "$tmp"' EXIT
 # run, nor one killed at any point, leaves a package, mount or process in this system.
 root=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker/bookworm
 if [[ ! -d $root ]]; then
-  rm -rf "$root.part" && mkdir -p "${root%/*}" && TMPDIR=${root%/*} unshare --mount --propagation private mmdebstrap --quiet --mode=root \
-    --variant=apt --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part"
-  mv "$root.part" "$root"
+  rm -rf "$root.part" && mkdir -p "${root%/*}" && TMPDIR=${root%/*} unshare --mount --propagation private \
+    mmdebstrap --quiet --mode=root --variant=apt --include=apt-utils \
+    --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part" && mv "$root.part" "$root"
 fi
 in_root() {
   mkdir -p "$1"/{up/etc/apt,work,root} && : >"$1/up/etc/apt/sources.list"
@@ -37,13 +36,11 @@ for f in "$dist"/*.deb "$dist"/*.rpm "$dist"/*-linux-*.tar.gz; do
   esac
 done
 native=$u/$(qx_tarball "$(uname -m)").tar.gz
-# emulator TARGET: how this machine runs TARGET's dynamic binaries, nothing for its own.
+# emulator TARGET: qemu-user with the cross compiler's C library, for a foreign TARGET.
 emulator() { qx_targets | awk -v t="$1" -v m="$(uname -m)" '$1 == t && t != m { print "qemu-" $5 "-static -L /usr/" $3 }'; }
 
-# SHA256SUMS lists every other file, and it and every RPM verify with apt/key.asc alone, the
-# key of FINGERPRINT; apt verifies the repository in check_apt.
 check_signatures() {
-  gpg --batch --dearmor <"$dist/apt/key.asc" >"$tmp/key.gpg"
+  gpg --batch --quiet --dearmor <"$dist/apt/key.asc" >"$tmp/key.gpg"
   [[ $(gpg --with-colons --show-keys "$tmp/key.gpg" | awk -F: '$1 == "fpr" && !n++ { print $10 }') == \
     "$(cat "$dist/FINGERPRINT")" ]] || fail "apt/key.asc is not the key of FINGERPRINT"
   gpgv --quiet --keyring "$tmp/key.gpg" "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS" || fail "SHA256SUMS.asc is bad"
@@ -56,8 +53,6 @@ check_signatures() {
   echo "signatures: SHA256SUMS and every RPM verify with apt/key.asc, $(cat "$dist/FINGERPRINT")"
 }
 
-# What a user reads names the version of project() and the month and year of CHANGELOG's newest
-# entry: README.md, LICENSE, the manual pages and the banner.
 check_version() {
   local month year page
   read -r month year < <(sed -nE '0,/^ -- /s/^ -- .* ([A-Z][a-z]{2}) ([0-9]{4}) [0-9:]+ [-+][0-9]{4}$/\1 \2/p' "$native/CHANGELOG")
@@ -74,9 +69,7 @@ check_version() {
   echo "version: $version of $month $year in CHANGELOG, README.md, LICENSE, manual pages and banner"
 }
 
-# Exactly the listed files; a stripped static PIE with a non-executable stack, no RELRO and no
-# test clock, which in a root of its own that holds nothing else (and qemu) prints what the .deb
-# of its arch prints at the same second: with TZ unset, UTC, and with TZ=/zone, that zone.
+# The .deb's binary and, in a root that holds nothing else (and qemu), the static one.
 check_tarballs() {
   local target arch cpu name bin headers root run row deb_tz root_tz args
   while read -r target arch _ _ cpu _; do
@@ -104,8 +97,6 @@ check_tarballs() {
   done < <(qx_targets)
 }
 
-# lintian --pedantic clean but for debian/'s overrides; exactly the listed files; Depends on
-# libc6 alone; CHANGELOG as the changelog; hardened; autopkgtest on the installed package.
 check_deb() {
   local target arch deb
   lintian --pedantic --display-info --display-experimental "$dist"/qxconsoleticker_"$version"-1{.dsc,_*.deb} 2>&1 |
@@ -124,13 +115,11 @@ check_deb() {
   mkdir -p "$tmp/adt/up$tmp"
   TMPDIR=$tmp in_root "$tmp/adt" autopkgtest "$dist/qxconsoleticker_$version-1_$host.deb" "$tmp/source" \
     -- chroot "$tmp/adt/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed"; }
-  echo "lintian clean; autopkgtest: $(grep -E '^[a-z]+ +PASS' "$tmp/adt.log")"
+  echo "lintian clean; autopkgtest: $(grep -m1 -E '^[a-z]+ +PASS' "$tmp/adt.log")"
 }
 
-# Exactly the listed files, and no folder that belongs to the system or the shells; Requires
-# /bin/sh for qxelapsed and the C library at the symbol versions the binary uses (its loader
-# too where that holds the stack protector's guard); the facts; hardened; rpmlint clean but for
-# packaging/rpmlint.toml.
+# Requires: /bin/sh for qxelapsed, and the C library (and its loader where that holds the stack
+# protector's guard) at the symbol versions that the binary uses.
 check_rpm() {
   local target arch rpm requires want
   while read -r target _ _ _ _ _ arch _; do
@@ -159,9 +148,7 @@ check_rpm() {
   echo "rpm: the listed files and folders, exact Requires, the facts; rpmlint clean"
 }
 
-# apt, with state, sources and keys of its own, verifies the repository with key.asc alone and
-# resolves every arch to DIST's very files; then, in the throwaway root, a user's apt installs,
-# runs and purges the package. Any warning fails: apt's status stays 0 for some.
+# apt with state, sources and keys of its own; any warning fails, as apt's status stays 0.
 check_apt() {
   local arch archs
   archs=$(qx_targets | awk '{ print $2 }' | paste -sd ,)
@@ -192,10 +179,8 @@ check_apt() {
   echo "apt: verified with key.asc alone, DIST's very files for every arch; installs, runs, purges"
 }
 
-# One image a target, picked by skopeo on the platform that the ELF header of the target's
-# binary names (read here, apart from cmake/targets.txt) and unpacked by umoci, each checking its
-# digests: it holds that binary alone, 0/0, 0755, dated as the source. podman runs the amd64
-# image, and it prints what the tarball's binary prints at the same second.
+# skopeo picks each image by the platform of its binary's ELF header, read apart from
+# cmake/targets.txt; skopeo and umoci check every digest.
 check_oci() {
   local image=oci:$dist/oci:$version target bin platform variant got want created podman id
   created=$(TZ=UTC0 tar --full-time -tvzf "$dist/qxconsoleticker-$version.tar.gz" | awk 'NR == 1 { print $4 "T" $5 "Z" }')
@@ -221,10 +206,9 @@ check_oci() {
     [[ $got == "${want% }" ]] || fail "$target: the image is '$got', not '$want'"
     cmp "$bin" "$tmp/$target.bundle/rootfs/usr/bin/qxConsoleTicker" || fail "$target: not the tarball's tool"
   done < <(qx_targets)
-  # Storage of its own, vfs so that no mount outlives the check; sandboxes refuse podman's
-  # default file limit; runc, as podman would take crun where both are.
+  # vfs: no mount outlives the check. Sandboxes refuse podman's default file limit. The image is
+  # named after its path, which must be lower case, hence the README's relative one.
   podman=(podman --root "$tmp/storage" --runroot "$tmp/run" --storage-driver vfs)
-  # podman names the image after its path, which must be lower case: the README's relative one.
   id=$(cd "$dist" && "${podman[@]}" pull -q --platform linux/amd64 "oci:oci:$version")
   both() {
     status=0

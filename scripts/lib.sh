@@ -27,7 +27,6 @@ qx_tarball() { echo "qxconsoleticker-$(qx_version)-linux-$1"; }
 # qx_tar DIR PATH...: PATH... under DIR as a reproducible .tar.gz on standard output: in name
 # order, owned by 0/0, 0755 or 0644, dated SOURCE_DATE_EPOCH, and no name or time from gzip.
 qx_tar() {
-  [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
   tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
     --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX --directory="$1" "${@:2}" | gzip -9n
 }
@@ -37,17 +36,9 @@ qx_tar() {
 qx_same_second() {
   local _ second
   for _ in 1 2 3 4 5; do
-    second=$(date +%s)
-    "$@"
-    [[ $(date +%s) != "$second" ]] || return 0
+    second=$(date +%s) && { "$@" || :; } && [[ $(date +%s) != "$second" ]] || return 0
   done
   fail "five runs of $1 each crossed a second"
-}
-
-# qx_files CHANNEL: "mode path" for each file of packaging/files.txt that CHANNEL holds.
-qx_files() {
-  awk -v c="$1" '!/^#/ && NF { for (i = 3; i <= NF; i++) if ($i == c) print $1, $2 }' \
-    "$qx_root/packaging/files.txt" | sort -k2
 }
 
 # qx_listing PREFIX: "mode path" for each file under PREFIX of a `tar -tv --numeric-owner`
@@ -63,13 +54,13 @@ qx_listing() {
     sort -k2
 }
 
-# qx_compare LABEL CHANNEL: fails unless standard input is exactly qx_files CHANNEL.
+# qx_compare LABEL CHANNEL: fails unless standard input is exactly the "mode path" lines of the
+# files of packaging/files.txt that CHANNEL holds.
 qx_compare() {
-  local got
-  got=$(cat)
-  [[ $got == "$(qx_files "$2")" ]] ||
-    fail "$1 differs from packaging/files.txt ($2):" "$(diff <(qx_files "$2") <(echo "$got"))"
-  echo "$1: exactly the files of packaging/files.txt ($2), with their modes and owners"
+  local got want
+  got=$(cat) want=$(awk -v c="$2" '!/^#/ { for (i = 3; i <= NF; i++) if ($i == c) print $1, $2 }' \
+    "$qx_root/packaging/files.txt" | sort -k2)
+  [[ $got == "$want" ]] || fail "$1 differs from packaging/files.txt ($2):" "$(diff <(echo "$want") <(echo "$got"))"
 }
 
 # qx_hardened BINARY [EMULATOR...]: fails unless a dynamic build keeps its promise: PIE, stack
@@ -77,8 +68,7 @@ qx_compare() {
 # protection), a non-executable stack, the C library alone (and its loader, where that holds the
 # stack protector's guard: arm, aarch64, mips), no test clock, and a run that exits as it says.
 qx_hardened() {
-  local bin=$1 elf needed want out status=0
-  shift
+  local bin=$1 elf needed want out status=0 && shift
   hardening-check --quiet --nocfprotection "$bin" 2>/dev/null || fail "$bin is not hardened as promised"
   elf=$(readelf -lW --dyn-syms -d "$bin")
   grep -qE '^ +GNU_STACK .* RW +0x' <<<"$elf" || fail "$bin: the stack is executable, or has no GNU_STACK"

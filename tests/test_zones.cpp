@@ -1,6 +1,5 @@
-// Every zone of the machine's tz database against GNU date as the outside oracle: the clock line,
-// the count and the exit status of the build under test must agree with what date prints for the
-// same instant in the same zone.
+// Every zone of the tz database against GNU date as the oracle: clock line, count and exit status
+// must agree with what date prints for the same instant in the same zone.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
@@ -16,19 +15,17 @@
 
 namespace {
 
-// Winter and summer in the north, and a moment after the 32-bit time_t limit of 2038; each
-// zone with daylight saving adds the last second before its first change in 2023..2025.
+// Winter, summer and after 2038; a zone with daylight saving adds the last second before its
+// first change in 2023..2025.
 const long long kInstants[] = {1705320000, 1721044800, 2372745600};
 constexpr long long kScanFrom = 1672531200, kScanTo = 1767225600, kDay = 86400;
 
-// The names that musl reads as POSIX rules, as POSIX says it should, where glibc reads a zone
-// file. Written as ":name", they name the file there too.
+// Names that musl reads as POSIX rules, where glibc reads a zone file; ":name" names the file.
 const std::set<std::string> kMuslRules = {
     "EST5EDT", "CST6CDT", "MST7MDT", "PST8PDT", "GB-Eire", "NZ-CHAT", "W-SU"};
 
-// Every zone that the tz database defines ("Z" lines of tzdata.zi), and every link name without
-// a '/' ("L" lines): a C library may read such a name as a rule, not as a file. Other links
-// repeat a zone's data under a path, and posix/ and right/ repeat the zones.
+// Every zone of tzdata.zi ("Z" lines) and every link name without a '/' ("L" lines), which a C
+// library may read as a rule; other links, posix/ and right/ repeat the zones.
 std::vector<std::string> allZones() {
   std::vector<std::string> zones;
   std::ifstream source("/usr/share/zoneinfo/tzdata.zi");
@@ -42,7 +39,7 @@ std::vector<std::string> allZones() {
   return zones;
 }
 
-// Found with this process's C library, in the zone that TZ names; only the oracle judges results.
+// In the zone that TZ names, by this process's C library; only the oracle judges results.
 tm localAt(long long t) {
   const auto tt = static_cast<time_t>(t);
   tm local{};

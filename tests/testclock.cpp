@@ -1,8 +1,6 @@
-// The test clock: the C library's time(), for qxConsoleTicker-testclock alone. It returns the
-// instant in QX_TEST_NOW (decimal epoch seconds, optionally signed), so the tests can run the
-// shipped objects of a static build at any instant. Without a readable instant it writes one line
-// to standard error and ends the run with status 99: a test must never run at the real clock.
-// Built with the product's flags, so it too includes C headers only.
+// The test clock of qxConsoleTicker-testclock alone: time() returns QX_TEST_NOW (signed decimal
+// epoch seconds), so the tests run a static build's shipped objects at any instant. Without a
+// readable instant it ends the run with status 99: a test never runs at the real clock.
 #include <errno.h>
 #include <stdlib.h>
 #include <time.h>
