@@ -1,8 +1,5 @@
-# The developer mode: warnings (errors under the presets' CMAKE_COMPILE_WARNING_AS_ERROR),
-# sanitizers, the fuzz targets and the tests (added at the end of CMakeLists.txt, once the
-# product's targets exist). A plain build, a packager's, includes none of it.
-# -Wformat=2 rejects any printf format that is not a literal, so text from the command line can
-# never become one.
+# The developer mode: warnings, sanitizers, fuzz targets; a packager's plain build has none.
+# -Wformat=2 rejects any printf format that is not a literal: no user text can become one.
 add_compile_options(-Wall -Wextra -Wpedantic -Wconversion -Wshadow -Wformat=2)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 

@@ -1,5 +1,4 @@
-# Where an install puts each file: packaging/files.txt lists them all, for every channel, and the
-# release checks hold each install, tarball and package to that list.
+# Where an install puts each file; packaging/files.txt lists them all, for every channel.
 include(GNUInstallDirs)
 # Folders that the install creates are 0755 whatever the umask, so packages do not vary with it.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
@@ -31,11 +30,8 @@ foreach(command IN LISTS QX_COMMANDS)
   install(FILES completions/${command}.bash RENAME ${command} DESTINATION ${QX_BASH_COMPLETION_DIR})
   install(FILES completions/_${command} DESTINATION ${QX_ZSH_COMPLETION_DIR})
   install(FILES completions/${command}.fish DESTINATION ${QX_FISH_COMPLETION_DIR})
-endforeach()
-
-# The manual pages take their version and date from project() and CHANGELOG, not from the
-# build's date; the packages' tools compress them.
-foreach(command IN LISTS QX_COMMANDS)
+  # The manual pages take their version and date from project() and CHANGELOG, not from the
+  # build's date; the packages' tools compress them.
   configure_file(man/${command}.1.in ${PROJECT_BINARY_DIR}/generated/${command}.1 @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/generated/${command}.1
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

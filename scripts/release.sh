@@ -20,27 +20,23 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 scripts/build.sh
 [[ -z ${1:-} ]] || exit 0
 
-# reprotest builds as the user rpbuild, with build/dist as its control, in build/reprotest,
-# where a killed run left its mounts and copies: they go first. Not varied: kernel (setarch
-# changes uname -m, which the scripts read) and domain_host (it needs sudo for another user).
-# Time is always varied. sudo empties the environment, so the command carries what the build
-# needs. Bookworm's sudo refuses reprotest's "sudo -h localhost"; a shim drops the -h.
+# reprotest builds as rpbuild against build/dist, in build/reprotest, whose mounts and copies
+# from a killed run go first. Not varied: kernel (the scripts read uname -m) and domain_host (it
+# needs sudo for another user). Bookworm's sudo refuses "sudo -h localhost"; a shim drops the -h.
 echo "=== reprotest ==="
 work=$qx_root/build/reprotest
 grep -o " $work/[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
-rm -rf "$work" && mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
-chmod 1777 "$work/tmp" && chmod 0666 /dev/fuse
+rm -rf "$work" && mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source" && chmod 0666 /dev/fuse
 getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
 printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
 chmod +x "$work/shim/sudo" && cp -a build/dist "$work/control/source-root/build/"
 tar -c --exclude=./build . | tar -x -C "$work/source"
-(cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
+chmod 1777 "$work/tmp" && (cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
   --vary=-kernel,-domain_host,user_group.available+=rpbuild:rpbuild,time.faketimes+=+398days+7hours \
   --control-build "$work/control" --store-dir "$work/out" \
   -c "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH QX_SYSROOTS=$qx_sysroots scripts/release.sh --build-only" \
   . build/dist) >"$work/log" 2>&1 || { tail -n 60 "$work/log" >&2; fail "reprotest: see $work/log"; }
-grep -E '^Reproduc' "$work/log" || true
-rm -rf "$work"
+grep -E '^Reproduc' "$work/log" || true && rm -rf "$work"
 
 echo "=== sign ===" && scripts/sign.sh
 copy=$(mktemp -d)

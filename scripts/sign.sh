@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Signs what scripts/build.sh made in build/dist/ with one key: every RPM (rpmsign), the APT
-# repository's Release (InRelease and Release.gpg), and SHA256SUMS, written anew over every file
-# and signed as SHA256SUMS.asc. The public key is apt/key.asc and its fingerprint FINGERPRINT.
-# The key is QX_SIGNING_KEY, a secret key in GNUPGHOME that signs without a prompt; without it,
-# a throwaway ed25519 key in build/gnupg, made on the first run, which users must not trust.
+# Signs build/dist/ with one key: every RPM, the APT repository's Release, and SHA256SUMS, made
+# anew, as SHA256SUMS.asc; apt/key.asc and FINGERPRINT name the key. It is QX_SIGNING_KEY in
+# GNUPGHOME, or a throwaway ed25519 key kept in build/gnupg, which users must not trust.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 dist=$qx_root/build/dist
