@@ -1,12 +1,9 @@
 // Runs the tool as scripts see it: arguments and environment in; standard output, standard
 // error and exit status out. The environment picks the build, so that CTest runs the same
-// tables on every build (tests/CMakeLists.txt):
-//   QX_TICKER    the binary; by default this build's own;
-//   QX_CLOCK     "testclock" for a static build's test-clock sibling, which reads the instant
-//                from QX_TEST_NOW; otherwise libfaketime, preloaded by QX_PRELOAD, freezes it;
-//   QX_EMULATOR  qemu-user, for a build of another architecture;
-//   QX_LIBC      "musl" where the C library reads a TZ value of the form of a POSIX rule as that
-//                rule, before any zone file of that name.
+// tables on every build: QX_TICKER, the binary (this build's by default); QX_CLOCK,
+// "testclock" for a static build's sibling that reads QX_TEST_NOW, else libfaketime
+// (QX_PRELOAD) freezes the clock; QX_EMULATOR, qemu-user; QX_LIBC, "musl", whose C library reads
+// a TZ value of the form of a POSIX rule as that rule before any zone file of that name.
 #pragma once
 
 #include <fcntl.h>
