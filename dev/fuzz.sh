@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [[ ${1:-} =~ ^[1-9][0-9]*$ ]] || { echo "usage: dev/fuzz.sh SECONDS" >&2; exit 2; }
-cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null
+cmake --preset fuzz >/dev/null && cmake --build --preset fuzz --target qx_fuzz_text >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 build/fuzz/fuzz/qx_fuzz_text -max_total_time="$1" -print_final_stats=1 -artifact_prefix=build/fuzz/crash-text- \
