@@ -73,11 +73,8 @@ qx_hardened() {
   elf=$(readelf -lW --dyn-syms -d "$bin")
   grep -qE '^ +GNU_STACK .* RW +0x' <<<"$elf" || fail "$bin: the stack is executable, or has no GNU_STACK"
   needed=$(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$elf" | sort | paste -sd ' ')
-  want=libc.so.6
-  if grep -q ' UND __stack_chk_guard@' <<<"$elf"; then
-    want=$(printf '%s\n' libc.so.6 "$(sed -n 's/.*interpreter: .*\/\(.*\)]/\1/p' <<<"$elf")" | sort |
-      paste -sd ' ')
-  fi
+  want=libc.so.6 && ! grep -q ' UND __stack_chk_guard@' <<<"$elf" ||
+    want=$(printf '%s\n' libc.so.6 "$(sed -n 's/.*interpreter: .*\/\(.*\)]/\1/p' <<<"$elf")" | sort | paste -sd ' ')
   [[ $needed == "$want" ]] || fail "$bin needs '$needed', not '$want'"
   ! grep -q QX_TEST_NOW "$bin" || fail "$bin carries the test clock"
   out=$("$@" "$bin" -b1) || status=$?
