@@ -49,10 +49,10 @@ for limit in "0 1.35 0.55" "1 1.35 0.55" "2 0.25 0.25" "3 0.25 0.25"; do  # inde
   awk -v c="${instructions[$i]}" -v t="${instructions[5]}" -v d="${instructions[6]}" "BEGIN { exit !(c > $x * t || c > $y * d) }" &&
     { echo "FAIL: '${names[$i]}' executes over $x x /bin/true or $y x date +%s" >&2; status=1; }
 done
-while read -r target _; do
+while read -r -u3 target _; do
   size=$(tar -xzOf "build/dist/$(qx_tarball "$target").tar.gz" --wildcards '*/bin/qxConsoleTicker' | wc -c)
   echo "static binary, stripped: $target $size bytes"
   ((size <= 100000)) || { echo "FAIL: $target's static binary is over 100,000 bytes" >&2; status=1; }
-done < <(qx_targets)
+done 3< <(qx_targets)
 [[ -z ${1:-} ]] || ((status == 0)) || exit 1
 echo "instructions, sizes and every figure within the limits"

@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 [[ ${1:-} =~ ^[1-9][0-9]*$ ]] || { echo "usage: dev/fuzz.sh SECONDS" >&2; exit 2; }
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz --target qx_fuzz_text >/dev/null
-work=$(mktemp -d)
+work=$(mktemp -d) && mkdir "$work/corpus"
 trap 'rm -rf "$work"' EXIT
 build/fuzz/fuzz/qx_fuzz_text -max_total_time="$1" -print_final_stats=1 -artifact_prefix=build/fuzz/crash-text- \
-  "$work" >"$work/log" 2>&1 || { tail -n 40 "$work/log" >&2; exit 1; }
+  "$work/corpus" >"$work/log" 2>&1 || { tail -n 40 "$work/log" >&2; exit 1; }
 grep -E '^(Done|stat::number_of_executed_units)' "$work/log"

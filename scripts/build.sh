@@ -8,22 +8,29 @@ cd "$qx_root"
 unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX  # Each tool's own flags, not the caller's.
 version=$(qx_version) dist=$qx_root/build/dist work=$qx_root/build/release-work
 source=$dist/qxconsoleticker-$version.tar.gz
-rm -rf "$dist" "$work" && mkdir -p "$dist" "$work"
+rm -rf "$dist" "$work"
+mkdir -p "$dist" "$work"
 
 # The tracked files as they stand, without debian/ (.gitattributes): git stash create gives a
-# commit of uncommitted changes, none without. It fails silently on stale index times.
+# commit of uncommitted changes, none without (and fails silently on stale index times). The
+# archive's commit, whose id it records, is made anew from the tree alone, so that neither the
+# branch, nor the author, nor git's configuration reaches the bytes.
 build_source() {
-  local tree && git update-index -q --refresh >/dev/null || true
-  tree=$(env GIT_{AUTHOR,COMMITTER}_NAME=release GIT_{AUTHOR,COMMITTER}_EMAIL=release \
-    GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH" git stash create)
-  git archive --format=tar --prefix="qxconsoleticker-$version/" "${tree:-HEAD}" | gzip -9n >"$source"
+  local id=(GIT_{AUTHOR,COMMITTER}_{NAME,EMAIL}=release GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH") stash commit
+  git update-index -q --refresh >/dev/null || true
+  stash=$(env "${id[@]}" git stash create)
+  commit=$(env "${id[@]}" git commit-tree -m "qxconsoleticker $version" "${stash:-HEAD}^{tree}")
+  git -c tar.umask=0022 -c core.autocrlf=false archive --format=tar --prefix="qxconsoleticker-$version/" "$commit" |
+    gzip -9n >"$source"
 }
 
 # debian/ dated now, which dpkg clamps to SOURCE_DATE_EPOCH, with modes that ignore the umask;
 # a foreign arch's shlibs from scripts/sysroot.sh; blhc: Debian's flags reached every build.
 build_deb() {
   local tree=$work/deb/qxconsoleticker-$version arch log opts env
-  mkdir -p "$work/deb" && cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz" && tar -xzf "$source" -C "$work/deb"
+  mkdir -p "$work/deb"
+  cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz"
+  tar -xzf "$source" -C "$work/deb"
   git ls-files -z debian | tar --null -T - -c | tar -x --touch -C "$tree"
   { echo "qxconsoleticker ($version-1) unstable; urgency=medium"; echo
     echo "  * Upstream release $version, packaged by dh for every portable architecture."; echo
@@ -34,13 +41,13 @@ build_deb() {
     echo "License: $(qx_license)"; sed '1,/^Copyright/d' LICENSE | sed '1{/^$/d}; s/^$/./; s/^/ /'
   } >"$tree/debian/copyright"
   chmod -R u=rwX,go=rX "$tree/debian"
-  while read -r _ arch _; do
+  while read -r -u3 _ arch _; do
     log=$work/deb/build-$arch.log opts=(-us -uc -J2) env=()
     [[ $arch == "$(dpkg --print-architecture)" ]] || opts+=(-a "$arch" -Pcross,nocheck -B) env=(QX_SYSROOT="$qx_sysroots/$arch")
     (cd "$tree" && env "${env[@]}" dpkg-buildpackage "${opts[@]}") >"$log" 2>&1 ||
       { tail -40 "$log" >&2; fail "the $arch .deb did not build"; }
     blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
-  done < <(qx_targets)
+  done 3< <(qx_targets)
   cp "$work/deb"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
 }
 
@@ -49,12 +56,15 @@ build_deb() {
 # split leaves them; then reproducibility. The source RPM records its folders: /proc/self/cwd.
 build_rpm() {
   local rpm=$work/rpm triplet arch cross cxx
-  mkdir -p "$rpm/SOURCES" "$rpm/SPECS" && install -m 0644 "$source" "$rpm/SOURCES/" && qx_description >"$work/description"
+  mkdir -p "$rpm/SOURCES" "$rpm/SPECS"
+  install -m 0644 "$source" "$rpm/SOURCES/"
+  qx_description >"$work/description"
   sed -e "s/@VERSION@/$version/; s/@LICENSE@/$(qx_license)/; s/@SUMMARY@/$(qx_summary | sed 's/./\u&/')/" \
     -e "s/@MAINTAINER@/$(qx_maintainer)/; s/@DATE@/$(date -u -d "@$SOURCE_DATE_EPOCH" '+%a %b %d %Y')/" \
     -e "/@DESCRIPTION@/{r $work/description" -e 'd}' packaging/qxconsoleticker.spec.in \
     >"$rpm/SPECS/qxconsoleticker.spec"
-  chmod 0644 "$rpm/SPECS/qxconsoleticker.spec" && touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm"/SPECS/*
+  chmod 0644 "$rpm/SPECS/qxconsoleticker.spec"
+  touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm"/SPECS/*
   # shellcheck disable=SC2016  # $f is for the shell of rpm's post-install step.
   local strip='for f; do file -b "$f" | grep -q ^ELF || continue; %{__strip} -s -R .comment "$f" || exit; done'
   local defines=(--define "_docdir_fmt %%{NAME}"
@@ -65,26 +75,27 @@ build_rpm() {
     --define "_build_id_links none" --define "build_cxxflags %{optflags} -ffile-prefix-map=%{_builddir}/=")
   (cd "$rpm" && HOME=$rpm rpmbuild -bs --nodeps --define "_topdir /proc/self/cwd" "${defines[@]}" \
     SPECS/qxconsoleticker.spec) >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "no source RPM"; }
-  while read -r _ _ triplet _ _ _ arch _; do
+  while read -r -u3 _ _ triplet _ _ _ arch _; do
     [[ $arch != - ]] || continue
     cross=() cxx=() && [[ $arch == "$(uname -m)" ]] || cxx=(CXX="$triplet-g++") cross=(--without check
       --define "__strip $triplet-strip" --define "__objdump $triplet-objdump")
     # Debian's rpm database knows none of the build dependencies, hence --nodeps.
     env "${cxx[@]}" HOME="$rpm" rpmbuild --rebuild --nodeps --target "$arch" --define "_topdir $rpm" "${defines[@]}" \
       "${cross[@]}" "$rpm"/SRPMS/*.src.rpm >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "the $arch RPM did not build"; }
-  done < <(qx_targets)
+  done 3< <(qx_targets)
   cp "$rpm"/SRPMS/*.src.rpm "$rpm"/RPMS/*/*.rpm "$dist/"
 }
 
 # Each target's static build, in the folder that the tests use too.
 build_tarballs() {
   local target name
-  while read -r target _; do
-    QX_TARGET=$target cmake --workflow --preset static >/dev/null && name=$(qx_tarball "$target")
+  while read -r -u3 target _; do
+    QX_TARGET=$target cmake --workflow --preset static >/dev/null
+    name=$(qx_tarball "$target")
     cmake --install "build/static-$target" --prefix "$work/stage/$name" --strip >/dev/null
     cp README.md LICENSE CHANGELOG "$work/stage/$name/"
     qx_tar "$work/stage" "$name" >"$dist/$name.tar.gz"
-  done < <(qx_targets)
+  done 3< <(qx_targets)
 }
 
 # One image a target, FROM scratch, in one index. By hand: umoci 0.4.7 writes layers without
@@ -99,7 +110,7 @@ build_oci() {
       "{mediaType: \$type, digest: \"sha256:\\(\$sum)\", size: \$size} | ${3:-.}"
     mv "$2" "$dist/oci/blobs/sha256/$sum"
   }
-  while read -r target _ _ _ _ _ _ platform; do
+  while read -r -u3 target _ _ _ _ _ _ platform; do
     rm -rf "$work/root" && mkdir -p "$work/root/usr/bin"
     cp "$work/stage/$(qx_tarball "$target")/bin/qxConsoleTicker" "$work/root/usr/bin/"
     qx_tar "$work/root" usr | gunzip >"$work/layer"
@@ -110,12 +121,13 @@ build_oci() {
         config: {Entrypoint: ["/usr/bin/qxConsoleTicker"], Labels: {"org.opencontainers.image.title": "qxConsoleTicker",
           "org.opencontainers.image.description": $summary, "org.opencontainers.image.version": $version,
           "org.opencontainers.image.licenses": $license}}, rootfs: {type: "layers", diff_ids: [$diff_id]}}' >"$work/config"
-    gzip -9n "$work/layer" && layer=$(blob "$oci.layer.v1.tar+gzip" "$work/layer.gz")
+    gzip -9n "$work/layer"
+    layer=$(blob "$oci.layer.v1.tar+gzip" "$work/layer.gz")
     config=$(blob "$oci.config.v1+json" "$work/config")
     jq -cjn --arg type "$oci.manifest.v1+json" --argjson config "$config" --argjson layer "$layer" \
       '{schemaVersion: 2, mediaType: $type, config: $config, layers: [$layer]}' >"$work/manifest"
     blob "$oci.manifest.v1+json" "$work/manifest" ". + {platform: $platform}" >>"$work/manifests"
-  done < <(qx_targets)
+  done 3< <(qx_targets)
   jq -cjs --arg type "$oci.index.v1+json" '{schemaVersion: 2, mediaType: $type, manifests: .}' "$work/manifests" >"$work/index"
   blob "$oci.index.v1+json" "$work/index" "{schemaVersion: 2, manifests: [. + {annotations:
     {\"org.opencontainers.image.ref.name\": \"$version\"}}]}" | tr -d '\n' >"$dist/oci/index.json"
@@ -126,20 +138,22 @@ build_apt() {
   local pool=pool/main/q/qxconsoleticker arch archs=() field options=()
   mkdir -p "$dist/apt/$pool" && cd "$dist/apt"
   cp "$dist"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$pool/"
-  while read -r _ arch _; do
+  while read -r -u3 _ arch _; do
     archs+=("$arch") && mkdir -p "dists/stable/main/binary-$arch"
     apt-ftparchive -a "$arch" packages pool >"dists/stable/main/binary-$arch/Packages"
-  done < <(qx_targets)
-  mkdir -p dists/stable/main/source && apt-ftparchive -qq sources pool >dists/stable/main/source/Sources
+  done 3< <(qx_targets)
+  mkdir -p dists/stable/main/source
+  apt-ftparchive -qq sources pool >dists/stable/main/source/Sources
   find dists -type f -exec gzip -9nk {} +
   for field in Origin=qxConsoleTicker Label=qxConsoleTicker Suite=stable Codename=stable Components=main \
     "Architectures=${archs[*]} source" "Description=$(qx_summary)" "Date=$(date -R -u -d "@$SOURCE_DATE_EPOCH")"; do
     options+=(-o "APT::FTPArchive::Release::$field")
   done
-  apt-ftparchive "${options[@]}" release dists/stable >"$work/Release" && mv "$work/Release" dists/stable/
+  apt-ftparchive "${options[@]}" release dists/stable >"$work/Release"
+  mv "$work/Release" dists/stable/
   cd "$qx_root"
 }
 
 for channel in source deb rpm tarballs oci apt; do "build_$channel"; done
-(cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
+qx_sums "$dist"
 echo "build: every release file of $version in $dist, unsigned"

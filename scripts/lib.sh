@@ -31,6 +31,13 @@ qx_tar() {
     --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX --directory="$1" "${@:2}" | gzip -9n
 }
 
+# qx_sums DIST: DIST's modes made independent of the umask, and DIST/SHA256SUMS over every file
+# but itself and its signature.
+qx_sums() {
+  chmod -R u=rwX,go=rX "$1"
+  (cd "$1" && find . -type f ! -name 'SHA256SUMS*' -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
+}
+
 # qx_same_second FUNCTION ARG...: runs FUNCTION, which keeps what it runs in variables, until
 # a run starts and ends within one second, so that the builds it compares read one instant.
 qx_same_second() {

@@ -26,7 +26,9 @@ scripts/build.sh
 echo "=== reprotest ==="
 work=$qx_root/build/reprotest
 grep -o " $work/[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
-rm -rf "$work" && mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source" && chmod 0666 /dev/fuse
+rm -rf "$work"
+mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
+chmod 0666 /dev/fuse
 getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
 printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
 chmod +x "$work/shim/sudo" && cp -a build/dist "$work/control/source-root/build/"
@@ -34,12 +36,16 @@ tar -c --exclude=./build . | tar -x -C "$work/source"
 chmod 1777 "$work/tmp" && (cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
   --vary=-kernel,-domain_host,user_group.available+=rpbuild:rpbuild,time.faketimes+=+398days+7hours \
   --control-build "$work/control" --store-dir "$work/out" \
-  -c "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH QX_SYSROOTS=$qx_sysroots scripts/release.sh --build-only" \
+  -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_SYSROOTS=%q scripts/release.sh --build-only' "$SOURCE_DATE_EPOCH" "$qx_sysroots")" \
   . build/dist) >"$work/log" 2>&1 || { tail -n 60 "$work/log" >&2; fail "reprotest: see $work/log"; }
-grep -E '^Reproduc' "$work/log" || true && rm -rf "$work"
+grep -E '^Reproduc' "$work/log" || true
+# The build user goes, with what faketime left in /dev/shm; a killed run's goes with the next.
+rm -rf "$work" && find /dev/shm -maxdepth 1 -user rpbuild -delete && userdel rpbuild || true
 
 echo "=== sign ===" && scripts/sign.sh
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
-git ls-files -z | xargs -0 cp --parents -t "$copy" && mkdir "$copy/build" && cp -a build/dist "$copy/build/"
+git ls-files -z | xargs -0 cp --parents -t "$copy"
+mkdir "$copy/build"
+cp -a build/dist "$copy/build/"
 "$copy/scripts/release.sh" --check-only

@@ -25,6 +25,6 @@ GPG_TTY=none rpmsign --addsign --define "_gpg_name $fpr" --define "__gpg $(comma
 "${sign[@]}" --armor --detach-sign -o "$dist/apt/dists/stable/Release.gpg" "$dist/apt/dists/stable/Release"
 gpg --batch --armor --export-options export-minimal --export "$fpr" >"$dist/apt/key.asc"
 echo "$fpr" >"$dist/FINGERPRINT"
-(cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
+qx_sums "$dist"
 "${sign[@]}" --armor --detach-sign -o "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS"
 echo "sign: build/dist signed by $fpr ($(awk -F: '$1 == "uid" { print $10; exit }' <<<"$keys"))"

@@ -12,12 +12,14 @@ mapfile -t todo < <(qx_targets | awk -v h="$(dpkg --print-architecture)" '$2 != 
 ((${#todo[@]})) || exit 0
 apt=(apt-get -qq -o Dir::State="$out/apt" -o Dir::Cache="$out/apt" -o Dir::State::status=/dev/null
   -o APT::Architectures="$(IFS=, && echo "${todo[*]}")" -o APT::Sandbox::User="$(id -un)")
-mkdir -p "$out/apt/lists/partial" "$out/apt/archives/partial" "$out/debs"
+rm -rf "$out/debs" && mkdir -p "$out/apt/lists/partial" "$out/apt/archives/partial" "$out/debs"
 "${apt[@]}" update
 (cd "$out/debs" && "${apt[@]}" download "${todo[@]/#/musl-dev:}" "${todo[@]/#/libc6:}")
 for a in "${todo[@]}"; do
-  rm -rf "$out/$a.part" && dpkg-deb -R "$out/debs/libc6_"*"_$a.deb" "$out/$a.part"
-  dpkg-deb -x "$out/debs/musl-dev_"*"_$a.deb" "$out/$a.part" && mv "$out/$a.part" "$out/$a"
+  rm -rf "$out/$a.part"
+  dpkg-deb -R "$out/debs/libc6_"*"_$a.deb" "$out/$a.part"
+  dpkg-deb -x "$out/debs/musl-dev_"*"_$a.deb" "$out/$a.part"
+  mv "$out/$a.part" "$out/$a"
 done
 rm -rf "$out/apt" "$out/debs"
 echo "sysroot: musl and the C library's symbols for ${todo[*]} in $out"
