@@ -14,9 +14,9 @@ mkdir -p "$dist" "$work"
 # The tracked files as they stand, without debian/ (.gitattributes): git stash create gives a
 # commit of uncommitted changes, none without (and fails silently on stale index times). The
 # archive's commit, whose id it records, is made anew from the tree alone, so that neither the
-# branch, nor the author, nor git's configuration reaches the bytes.
+# branch, nor the author, nor TZ, nor git's configuration reaches the bytes.
 build_source() {
-  local id=(GIT_{AUTHOR,COMMITTER}_{NAME,EMAIL}=release GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH") stash commit
+  local id=(GIT_{AUTHOR,COMMITTER}_{NAME,EMAIL}=release GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH +0000") stash commit
   git update-index -q --refresh >/dev/null || true
   stash=$(env "${id[@]}" git stash create)
   commit=$(env "${id[@]}" git commit-tree -m "qxconsoleticker $version" "${stash:-HEAD}^{tree}")
