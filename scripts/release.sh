@@ -31,9 +31,11 @@ mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/sourc
 chmod 0666 /dev/fuse
 getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
 printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
-chmod +x "$work/shim/sudo" && cp -a build/dist "$work/control/source-root/build/"
+chmod +x "$work/shim/sudo"
+chmod 1777 "$work/tmp"
+cp -a build/dist "$work/control/source-root/build/"
 tar -c --exclude=./build . | tar -x -C "$work/source"
-chmod 1777 "$work/tmp" && (cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
+(cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
   --vary=-kernel,-domain_host,user_group.available+=rpbuild:rpbuild,time.faketimes+=+398days+7hours \
   --control-build "$work/control" --store-dir "$work/out" \
   -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_SYSROOTS=%q scripts/release.sh --build-only' "$SOURCE_DATE_EPOCH" "$qx_sysroots")" \
