@@ -14,11 +14,12 @@ using qx_test::Strings;
 // The stand-in that runs the real tool at a chosen clock.
 const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 
-// The stand-in runs the tool with its clock at `at` on its first call and `step` seconds later on
-// every later one; `tool` is what the script runs as the tool. `out` is the whole standard output,
-// or, when it starts with a newline, a part of it; `err` is a part of standard error, which must
-// be empty when `err` is. `env` is one more variable: the caller's TZ, which the script must
-// ignore as it runs the tool in UTC, or QX_EXIT, the status the stand-in exits with instead.
+// The stand-in runs the tool with its clock at `at`, and `step` seconds later at each later call;
+// `tool` is what the script runs as the tool. `out` is the whole standard output, or, when it
+// starts with a newline, a part of it; `err` is a part of standard error, which must be empty
+// when `err` is. `env` is one more variable: the caller's TZ, which the script must ignore as it
+// runs the tool in UTC, or QX_EXIT, the status the stand-in exits with instead. `stdoutPath` is
+// as for runProcess.
 struct Call {
   Strings args;
   long long at, step;
@@ -27,25 +28,53 @@ struct Call {
   int status;
   std::string err{};
   std::string env = "TZ=Europe/Berlin";
+  const char* stdoutPath = nullptr;
 };
 // In UTC the count at kT + 251 is 0x010203FF, so one second later byte 1 wraps to 0 and a carry
-// reaches byte 2. A save without its guard would then keep "255 4 2 1", 255 seconds off.
-// 1672531199 is one second before 2023 in UTC: the count is -1, every byte 255.
+// reaches byte 2: a save without its guard would keep "255 4 2 1", 255 seconds off. Steps of 63 s
+// put byte 1 back 4 in each save of five runs. At 86400, in 1970, byte 4 is 156; at 0 the tool
+// has no count.
+const std::string refused = "cannot save a moment before 1 January 2023";
 const Call kCalls[] = {
-    {{"save"}, kT + 251, 1, stub, "0 4 2 1\n", 0},
+    {{"save"}, kT + 251, 1, stub, "4 4 2 1\n", 0},
+    {{"save"}, kT + 96, 63, stub, "", 1, "byte 1 keeps wrapping between runs"},
+    {{"save"}, 86400, 0, stub, "", 1, refused},
+    {{"save"}, 0, 0, stub, "", 1, refused},
     {{"report", "4", "3", "2", "1"}, kT + 3725, 0, stub, "\nDifference seconds: 3725\n", 0},
     {{"since", "4", "3", "2", "1"}, kT + 3725, 0, stub, "3725\n", 0, "", "TZ=Pacific/Chatham"},
-    {{"save"}, 1672531199, 0, stub, "", 1, "cannot save a moment before 1 January 2023"},
     {{"save"}, kT, 0, stub, "", 1, "did not run as expected", "QX_EXIT=0"},
     {{"report", "0", "0", "0", "0"}, kT, 0, stub, "\nError: Parameter is not a time delta 0\n", 1},
     {{"since", "0", "0", "0", "0"}, kT, 0, stub, "", 1, "Error: Parameter is not a time delta 0\n"},
     {{"save"}, kT, 0, "/bin/cat", "", 1, "invalid option"},
     {{"report", "4", "3", "2", "1"}, kT, 0, "/bin/true", "\n", 1},
+    {{"since", "255", "255", "255", "127"}, kT, 0, stub, "-2130574587\n", 0},
     {{"--help"}, kT, 0, stub, "\n  since    prints only the seconds since, one integer\n", 0},
+    {{"-h"}, kT, 0, stub, "\n  since    prints only the seconds since, one integer\n", 0},
+    {{"save"}, kT, 0, stub, "", 1, "qxelapsed: write error: Bad file descriptor\n", "", ""},
+    {{"report", "4", "3", "2", "1"},
+     kT,
+     0,
+     stub,
+     "",
+     1,
+     ": No space left on device\n",
+     "",
+     "/dev/full"},
+    {{"since", "4", "3", "2", "1"},
+     kT,
+     0,
+     stub,
+     "",
+     1,
+     "qxelapsed: write error: Broken pipe\n",
+     "",
+     "|"},
     {{}, kT, 0, stub, "", 2, "no command given"},
     {{"load"}, kT, 0, stub, "", 2, "unknown command 'load'"},
     {{"save", "1"}, kT, 0, stub, "", 2, "save takes no arguments"},
     {{"report", "1", "2", "3"}, kT, 0, stub, "", 2, "report needs four bytes, not 3"},
+    {{"since", "1", "2", "3", "4", "5"}, kT, 0, stub, "", 2, "since needs four bytes, not 5"},
+    {{"report", "1", "-1", "3", "4"}, kT, 0, stub, "", 2, "byte 2 is -1; each byte must be 0 to"},
     {{"since", "1", "2", "256", "4"}, kT, 0, stub, "", 2, "byte 3 is 256; each byte must be 0 to"},
     {{"report", "1", "2", "3", "128"}, kT, 0, stub, "", 2, "byte 4 is 128; it must be 0 to 127"},
     {{"report", "1", "", "3", "4"}, kT, 0, stub, "", 2, "byte 2 is empty; each byte must be 0"},
@@ -57,17 +86,17 @@ TEST(Example, SaveReportSinceAndTheirExitStatus) {
     unlink(called.c_str());  // The stand-in creates it on its first call.
     Strings argv = {"qxelapsed"};
     argv.insert(argv.end(), r.args.begin(), r.args.end());
-    const auto [out, err, status] =
-        qx_test::runProcess(QX_SOURCE_DIR "/elapsed/qxelapsed",
-                            argv,
-                            {"PATH=/usr/bin:/bin",
-                             r.env,
-                             std::string("QX_TICKER=") + r.tool,
-                             "QX_REAL=" QX_TICKER,
-                             "QX_PRELOAD=" QX_PRELOAD,
-                             "QX_FIRST=" + std::to_string(r.at),
-                             "QX_LATER=" + std::to_string(r.at + r.step),
-                             "QX_CALLED=" + called});
+    const auto [out, err, status] = qx_test::runProcess(QX_SOURCE_DIR "/elapsed/qxelapsed",
+                                                        argv,
+                                                        {"PATH=/usr/bin:/bin",
+                                                         r.env,
+                                                         std::string("QX_TICKER=") + r.tool,
+                                                         "QX_REAL=" QX_TICKER,
+                                                         "QX_PRELOAD=" QX_PRELOAD,
+                                                         "QX_FIRST=" + std::to_string(r.at),
+                                                         "QX_STEP=" + std::to_string(r.step),
+                                                         "QX_CALLED=" + called},
+                                                        r.stdoutPath);
     const std::string label = "run " + std::to_string(&r - kCalls) + ":\n" + out;
     if (r.out.starts_with('\n')) {
       EXPECT_NE(out.find(r.out), std::string::npos) << label;
