@@ -56,9 +56,17 @@ ZSH
 }
 # Each row: a command line, and exactly what every shell offers for its last word. fish runs in
 # this folder, full of files, so a completion that let fish fall back to file names would show.
-rows=("qxConsoleTicker -b|-b1 -b2 -b3 -b4" "qxConsoleTicker -b1 -b|-b1 -b2 -b3 -b4"
-  "qxConsoleTicker 5 |" "qxelapsed |report save since" "qxelapsed s|save since"
-  "qxelapsed since |")
+# After any argument but -b1 .. -b4, flag-like ones included, no flag is offered.
+rows=(
+  "qxConsoleTicker -b|-b1 -b2 -b3 -b4"
+  "qxConsoleTicker -b1 -b|-b1 -b2 -b3 -b4"
+  "qxConsoleTicker 5 |"
+  "qxConsoleTicker -b5 -b|"
+  "qxConsoleTicker -b4 -b10 -b|"
+  "qxelapsed |report save since"
+  "qxelapsed s|save since"
+  "qxelapsed since |"
+)
 for shell in bash fish zsh; do
   for row in "${rows[@]}"; do
     got=$("${shell}_offers" "${row%|*}")
