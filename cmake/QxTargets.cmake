@@ -17,7 +17,7 @@ function(qx_targets out)
 endfunction()
 
 # qx_target(<name> <prefix>): that target's row as <prefix>_DEB_ARCH, _TRIPLET, _MUSL, _QEMU and
-# _SWEEP, and <prefix>_MUSL_ROOT, the folder whose usr/lib/<musl> holds its libc.a, or
+# and <prefix>_MUSL_ROOT, the folder whose usr/lib/<musl> holds its libc.a, or
 # <prefix>_MUSL_ROOT-NOTFOUND. An unknown name stops the configuration.
 function(qx_target name prefix)
   file(STRINGS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets.txt row REGEX "^${name} ")
@@ -26,7 +26,7 @@ function(qx_target name prefix)
     message(FATAL_ERROR "QX_TARGET is '${name}'; the targets are: ${names}")
   endif()
   string(REGEX REPLACE " +" ";" row "${row}")
-  foreach(field IN ITEMS DEB_ARCH TRIPLET MUSL QEMU SWEEP)
+  foreach(field IN ITEMS DEB_ARCH TRIPLET MUSL QEMU)
     list(POP_FRONT row)
     list(GET row 0 ${prefix}_${field})
     set(${prefix}_${field} ${${prefix}_${field}} PARENT_SCOPE)
@@ -59,6 +59,5 @@ function(qx_target_tools name prefix)
   string(JOIN ", " missing ${missing})
   set(${prefix}_EMULATOR ${emulator} PARENT_SCOPE)
   set(${prefix}_MISSING "${missing}" PARENT_SCOPE)
-  set(${prefix}_SWEEP ${row_SWEEP} PARENT_SCOPE)
   set(${prefix}_TRIPLET ${row_TRIPLET} PARENT_SCOPE)
 endfunction()

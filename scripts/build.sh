@@ -75,7 +75,7 @@ build_rpm() {
     --define "_build_id_links none" --define "build_cxxflags %{optflags} -ffile-prefix-map=%{_builddir}/=")
   (cd "$rpm" && HOME=$rpm rpmbuild -bs --nodeps --define "_topdir /proc/self/cwd" "${defines[@]}" \
     SPECS/qxconsoleticker.spec) >"$rpm/log" 2>&1 || { cat "$rpm/log" >&2; fail "no source RPM"; }
-  while read -r -u3 _ _ triplet _ _ _ arch _; do
+  while read -r -u3 _ _ triplet _ _ arch _; do
     [[ $arch != - ]] || continue
     cross=() cxx=() && [[ $arch == "$(uname -m)" ]] || cxx=(CXX="$triplet-g++") cross=(--without check
       --define "__strip $triplet-strip" --define "__objdump $triplet-objdump")
@@ -110,7 +110,7 @@ build_oci() {
       "{mediaType: \$type, digest: \"sha256:\\(\$sum)\", size: \$size} | ${3:-.}"
     mv "$2" "$dist/oci/blobs/sha256/$sum"
   }
-  while read -r -u3 target _ _ _ _ _ _ platform; do
+  while read -r -u3 target _ _ _ _ _ platform; do
     rm -rf "$work/root" && mkdir -p "$work/root/usr/bin"
     cp "$work/stage/$(qx_tarball "$target")/bin/qxConsoleTicker" "$work/root/usr/bin/"
     qx_tar "$work/root" usr | gunzip >"$work/layer"

@@ -128,7 +128,7 @@ check_deb() {
 # protector's guard) at the symbol versions that the binary uses.
 check_rpm() {
   local target arch rpm requires want
-  while read -r -u3 target _ _ _ _ _ arch _; do
+  while read -r -u3 target _ _ _ _ arch _; do
     [[ $arch != - ]] || continue
     rpm=qxconsoleticker-$version-1.$arch.rpm
     rpm -qp --qf '[%{FILEMODES:perms} %{FILEUSERNAME}/%{FILEGROUPNAME} 0 d t %{FILENAMES}\n]' "$dist/$rpm" |

@@ -18,7 +18,7 @@ qx_description() { sed -n '/^Description:/,/^[^ ]/s/^ //p' "$qx_root/debian/cont
 qx_license() { head -n 1 "$qx_root/LICENSE" | cut -d' ' -f1; }
 
 # qx_targets: the rows of cmake/targets.txt, one target a line:
-#   target debian-arch triplet musl qemu-cpu sweep rpm-arch oci-platform
+#   target debian-arch triplet musl qemu-cpu rpm-arch oci-platform
 qx_targets() { grep -v '^#' "$qx_root/cmake/targets.txt" | grep .; }
 
 # qx_tarball TARGET: the portable tarball's name, without .tar.gz.

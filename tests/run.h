@@ -2,8 +2,7 @@
 // error and exit status out. The environment picks the build, so that CTest runs the same
 // tables on every build: QX_TICKER, the binary (this build's by default); QX_CLOCK,
 // "testclock" for a static build's sibling that reads QX_TEST_NOW, else libfaketime
-// (QX_PRELOAD) freezes the clock; QX_EMULATOR, qemu-user; QX_LIBC, "musl", whose C library reads
-// a TZ value of the form of a POSIX rule as that rule before any zone file of that name.
+// (QX_PRELOAD) freezes the clock; QX_EMULATOR, qemu-user.
 #pragma once
 
 #include <fcntl.h>

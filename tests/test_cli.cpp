@@ -27,6 +27,18 @@ const Instant epoch{0, "-.- 00:00.00\nSeconds since 1.1.2023: 2000000000"};
 const Instant y2038{2147483647, "19.Jan.2038  03:14.07\nSeconds since 1.1.2023: 474952447"};
 const Instant y2038next{2147483648, "19.Jan.2038  03:14.08\nSeconds since 1.1.2023: 474952448"};
 const Instant y2100{4102444800, "01.Jan.2100  00:00.00\nSeconds since 1.1.2023: -1865053696"};
+// Zones, each at one instant as GNU date shows it there: daylight saving north and south and the
+// last second before it starts; Dublin, whose daylight-saving flag is set in winter; offsets of
+// half and three quarter hours, west and east; a day ahead of UTC and one behind; a zone's rule
+// beyond 2037.
+const Instant berlin{kT, "15.Jul.2023  18:57.40\nSeconds since 1.1.2023: 16912660"};
+const Instant berlinGap{1679792399, "26.Mar.2023  01:59.59\nSeconds since 1.1.2023: 7264799"};
+const Instant dublin{1705320000, "15.Jan.2024  12:00.00\nSeconds since 1.1.2023: 32788800"};
+const Instant stJohns{1705276800, "14.Jan.2024  20:30.00\nSeconds since 1.1.2023: 32733000"};
+const Instant kathmandu{1705320000, "15.Jan.2024  17:45.00\nSeconds since 1.1.2023: 32809500"};
+const Instant kiritimati{1721044800, "16.Jul.2024  02:00.00\nSeconds since 1.1.2023: 48564000"};
+const Instant chatham{1705320000, "16.Jan.2024  01:45.00\nSeconds since 1.1.2023: 32838300"};
+const Instant newYork{2383732800, "15.Jul.2045  08:00.00\nSeconds since 1.1.2023: 711183600"};
 
 std::string err(const std::string& last, const std::string& arg) {
   return "Last value: " + last + "\nError: Parameter is not a time delta " + arg + "\n";
@@ -42,8 +54,7 @@ std::string bytes(int from, int to) {  // The characters from .. to, counting up
 }
 
 // The run's TZ, the report lines and what follows "Returning Exit Code "; the exit status is the
-// low 8 bits of the number that the exit line shows. Every TZ here reads as UTC: malformed or
-// missing zones fall back to it.
+// low 8 bits of the number that the exit line shows. Malformed or missing zones read as UTC.
 struct Case {
   const Instant* at;
   std::string tz;
@@ -89,6 +100,14 @@ const Case kCases[] = {
      {p, "-123456789012345678901234567890", "+99999999999999999999"},
      diff("-256", "-2562047788010518:-28.-12", "16909316"),
      all},
+    {&berlin, "Europe/Berlin", {p}, "", "16912660"},
+    {&berlinGap, "Europe/Berlin", {p}, "", "7264799"},
+    {&dublin, "Europe/Dublin", {p}, "", "32788800"},
+    {&stJohns, "America/St_Johns", {p}, "", "32733000"},
+    {&kathmandu, "Asia/Kathmandu", {p}, "", "32809500"},
+    {&kiritimati, "Pacific/Kiritimati", {p}, "", "48564000"},
+    {&chatham, "Pacific/Chatham", {p}, "", "32838300"},
+    {&newYork, "America/New_York", {p}, "", "711183600"},
     {&T, "", {p, "-b2"}, "", "3 (byte 2)"},
     {&T, "Nowhere/Bogus", {p, "7"}, diff("7", "195d 16h", "16909053"), all},
     {&T, std::string(2000, 'A'), {p}, "", all},
