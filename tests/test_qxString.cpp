@@ -3,69 +3,59 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <random>
 #include <string>
+#include <tuple>
 
 #include "QX_DataTypes_qxString.h"
 
-using namespace std::string_literals;
-
 namespace {
 
-using Text = qx::_qxString8_allSize<25>;
-enum Op { Construct, ConstructNull, Assign, AddText, AddNr, AddNrMin, CalcLength };
-
-// Each row applies one operation to a 25-character text built from `start` and states all 26
-// bytes afterwards (padded with zeros): the cut at the capacity, the terminator and the tail.
-struct Row {
-  Op op;
-  std::string start, arg;
-  long long nr;
-  unsigned char minDigits;
-  std::string bytes;
-};
-const std::string x24(24, 'x'), x25(25, 'x'), x26(26, 'x'), a23(23, 'a'),
-    a24(24, 'a'), d = "0123456789";
-
-const Row kRows[] = {
-    {Construct, d, x24, 0, 0, x24},
-    {Construct, d, x26, 0, 0, x25},
-    {ConstructNull, d, "", 0, 0, ""},
-    {Assign, d, x26, 0, 0, x25},
-    {AddText, d, x26, 0, 0, d + x26.substr(11)},
-    {AddText, x25, ":", 0, 0, x25},
-    {AddNr, a23, "", 987, 0, a23 + "98"},
-    {AddNr, "", "", LLONG_MIN, 0, "-9223372036854775808"},
-    {AddNrMin, "", "", 7, 2, "07"},
-    {AddNrMin, "", "", 123, 2, "123"},
-    {AddNrMin, "", "", -5, 3, "0-5"},
-    {AddNrMin, a24, "", 5, 3, a24 + "0"},
-    {CalcLength, "", x26, 0, 0, x25},
-    {CalcLength, "", "ab", 0, 0, "ab"},
-};
-
-TEST(FixedText, EveryWritePathCutsAtCapacityAndKeepsItsTerminator) {
-  for (const Row& r : kRows) {
-    Text t(r.start.c_str());
-    const char* arg = r.op == ConstructNull ? nullptr : r.arg.c_str();
-    switch (r.op) {
-      case Construct:
-      case ConstructNull: {  // Built over dirty storage, so that every byte it leaves is its own.
-        alignas(Text) unsigned char raw[sizeof(Text)];
-        std::memset(raw, 'z', sizeof raw);
-        t = *new (raw) Text(arg);
+// After each random operation all N + 1 bytes, the length and hasData() must match the model.
+template <int N>
+void run(unsigned long long seed) {
+  using Text = qx::_qxString8_allSize<N>;
+  auto pick = [rng = std::mt19937_64(seed)](unsigned long long n) mutable { return rng() % n; };
+  const long long edges[] = {LLONG_MIN, LLONG_MIN + 1, -10, -1, 0, 9, LLONG_MAX};
+  alignas(Text) unsigned char raw[sizeof(Text)];
+  Text* t = new (raw) Text;
+  std::string bytes(N + 1, '\0');
+  auto put = [&](const std::string& s, bool zeroTail) {  // s up to its NUL, cut at N, then a NUL.
+    const std::string cut = s.substr(0, s.find('\0')).substr(0, N) + '\0';
+    (zeroTail ? bytes.assign(N + 1, '\0') : bytes).replace(0, cut.size(), cut);
+  };
+  for (unsigned long long i = 0, op = 0; i < 20000; ++i) {
+    std::string s(pick(N + 12), '\0');  // Past the capacity, any byte, now and then a NUL.
+    for (char& c : s) c = static_cast<char>(pick(4 * s.size()) == 0 ? 0 : 1 + pick(255));
+    const long long nr = pick(2) ? edges[pick(7)] : static_cast<long long>(pick(~0ULL)) >> pick(64);
+    const auto minDigits = static_cast<unsigned char>(pick(2) ? pick(24) : pick(256));
+    std::string now = bytes.substr(0, bytes.find('\0')), digits = std::to_string(nr);
+    const size_t pad = minDigits > digits.size() ? minDigits - digits.size() : 0;
+    const char* src = pick(4) == 0 ? nullptr : s.c_str();
+    if ((op = pick(9)) < 2)  // Constructors run over dirty bytes: volatile, so -O2 keeps them.
+      for (volatile auto& b : raw) b = static_cast<unsigned char>(1 + pick(255));
+    switch (op) {
+      case 0: t = new (raw) Text(src), put(src ? s : "", true); break;
+      case 1: t = new (raw) Text, put("", true); break;
+      case 2: *t = src, put(src ? s : "", false); break;
+      case 3: t->addText(s.c_str()), put(now + s, false); break;
+      case 4: t->addNr(nr), put(now + digits, false); break;
+      case 5: t->addNr(nr, minDigits), put(now + digits.insert(0, pad, '0'), false); break;
+      case 6:  // Raw bytes straight into text, as formatters write them, then calcLength().
+        bytes.replace(0, s.size(), s).resize(N + 1), std::memcpy(t->text, bytes.data(), N + 1);
+        t->calcLength(), put(bytes, false);
         break;
-      }
-      case Assign: t = arg; break;
-      case AddText: t.addText(arg); break;
-      case AddNr: t.addNr(r.nr); break;
-      case AddNrMin: t.addNr(r.nr, r.minDigits); break;
-      case CalcLength: std::memcpy(t.text, r.arg.data(), r.arg.size()), t.calcLength(); break;
+      case 7: t->clear(), put("", true); break;
+      default: t->clearUnused(), put(now, true); break;
     }
-    const std::string expected = r.bytes + std::string(sizeof t.text - r.bytes.size(), '\0');
-    EXPECT_EQ(std::string(t.text, sizeof t.text), expected) << "row " << &r - kRows;
-    EXPECT_EQ(t.length, std::strlen(expected.c_str())) << "row " << &r - kRows;
-    EXPECT_EQ(t.hasData(), expected[0] != '\0') << "row " << &r - kRows;
+    ASSERT_EQ(std::make_tuple(std::string(t->text, N + 1), size_t{t->length}, t->hasData()),
+              std::make_tuple(bytes, std::strlen(bytes.c_str()), bytes[0] != '\0'))
+        << "capacity " << N << ", operation " << i << " of kind " << op;
   }
+}
+
+TEST(FixedText, EveryWritePathAtEveryCapacityAgreesWithAPlainModel) {
+  run<25>(1), run<50>(2), run<100>(3), run<250>(4);
 }
 
 }  // namespace
