@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Checks what `cmake --install BUILD` gives a user (the release's checks hold the packages to
-# the same list): exactly the files of packaging/files.txt, with their modes; manual pages that
-# render without warnings; completions that, each loaded by its own shell from the installed
-# place, offer exactly what they should; a binary hardened as promised (qx_hardened, lib.sh).
+# Checks what `cmake --install BUILD` gives a user: exactly the files of packaging/files.txt, with
+# their modes; manual pages without warnings; completions that, each loaded by its own shell from
+# the installed place, offer exactly what they should; a binary hardened as promised (lib.sh).
 # Needs groff-base, devscripts, bash-completion, zsh and fish. Usage: tests/install.sh BUILD
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"

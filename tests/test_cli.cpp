@@ -23,8 +23,7 @@ const Instant T{kT, "15.Jul.2023  16:57.40\nSeconds since 1.1.2023: 16909060"};
 const Instant minusOne{1672531199, "31.Dec.2022  23:59.59\nSeconds since 1.1.2023: -1"};
 const Instant sample{1674503135, "23.Jan.2023  19:45.35\nSeconds since 1.1.2023: 1971935"};
 const Instant epoch{0, "-.- 00:00.00\nSeconds since 1.1.2023: 2000000000"};
-// The last second of a 32-bit time_t, where the count has four different bytes, and the next.
-const Instant y2038{2147483647, "19.Jan.2038  03:14.07\nSeconds since 1.1.2023: 474952447"};
+// The first second beyond a 32-bit time_t.
 const Instant y2038next{2147483648, "19.Jan.2038  03:14.08\nSeconds since 1.1.2023: 474952448"};
 const Instant y2100{4102444800, "01.Jan.2100  00:00.00\nSeconds since 1.1.2023: -1865053696"};
 // Zones, each at one instant as GNU date shows it there: daylight saving north and south and the
@@ -81,7 +80,6 @@ const Case kCases[] = {
     {&minusOne, "UTC0", {p, "-b3"}, "", "255 (byte 3)"},
     {&sample, "UTC0", {p, "10", "20", "30", "0"}, diff("1971210", "00:12.05", "725"), "1971935"},
     {&epoch, "UTC0", {p}, "", "2000000000"},
-    {&y2038, "UTC0", {p, "-b4"}, "", "28 (byte 4)"},
     {&y2038next, "UTC0", {p, "4", "3", "2", "1"}, diff(all, "5301d 10h", "458043388"), "474952448"},
     {&y2100, "UTC0", {p, "-b4"}, "", "144 (byte 4)"},
     // Hostile input. The longest argument Linux passes, cut at 100 characters and clamped to

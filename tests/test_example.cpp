@@ -14,12 +14,10 @@ using qx_test::Strings;
 // The stand-in that runs the real tool at a chosen clock.
 const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 
-// The stand-in runs the tool with its clock at `at`, and `step` seconds later at each later call;
-// `tool` is what the script runs as the tool. `out` is the whole standard output, or, when it
-// starts with a newline, a part of it; `err` is a part of standard error, which must be empty
-// when `err` is. `env` is one more variable: the caller's TZ, which the script must ignore as it
-// runs the tool in UTC, or QX_EXIT, the status the stand-in exits with instead. `stdoutPath` is
-// as for runProcess.
+// The stand-in's clock starts at `at` and moves `step` seconds a call; `tool` is what the script
+// runs as the tool. `out` is the whole standard output, or a part of it when it starts with a
+// newline; `err` a part of standard error, which must be empty when `err` is. `env` is the
+// caller's TZ, which the script must ignore, or QX_EXIT, the status the stand-in exits with.
 struct Call {
   Strings args;
   long long at, step;
@@ -81,18 +79,11 @@ TEST(Example, SaveReportSinceAndTheirExitStatus) {
                                                          "QX_STEP=" + std::to_string(r.step),
                                                          "QX_CALLED=" + called},
                                                         r.stdoutPath);
-    const std::string label = "run " + std::to_string(&r - kCalls) + ":\n" + out;
-    if (r.out.starts_with('\n')) {
-      EXPECT_NE(out.find(r.out), std::string::npos) << label;
-    } else {
-      EXPECT_EQ(out, r.out) << label;
-    }
+    const std::string label = "run " + std::to_string(&r - kCalls) + ":\n" + out + err;
+    EXPECT_TRUE(r.out.starts_with('\n') ? out.find(r.out) != std::string::npos : out == r.out)
+        << label;
     EXPECT_EQ(status, r.status) << label;
-    if (r.err.empty()) {
-      EXPECT_EQ(err, "") << label;
-    } else {
-      EXPECT_NE(err.find(r.err), std::string::npos) << label << err;
-    }
+    EXPECT_TRUE(r.err.empty() ? err.empty() : err.find(r.err) != std::string::npos) << label;
   }
   unlink(called.c_str());
 }

@@ -34,7 +34,6 @@ TEST(TimeValue, FromDateClampsMapsTheYearAndGivesLocalMidnight) {
       {"UTC0", 1, 1, 3001, 32503680000},
       {"UTC0", 31, 4, 2023, 1682899200},
       {"Europe/Berlin", 1, 7, 2023, 1688162400},
-      {"Australia/Sydney", 1, 1, 2023, 1672491600},
       {"America/Sao_Paulo", 4, 11, 2018, 1541296800},  // Midnight skipped: 23:00 the day before.
   };
   for (const auto& [tz, day, month, year, epoch] : rows) {
