@@ -217,7 +217,8 @@ check_oci() {
   after=$(TZ=$zone "$native/bin/qxConsoleTicker" -b1) || true
   [[ ($got == "$before" || $got == "$after") && $got == *"Returning Exit Code $status (byte 1)" ]] ||
     fail "podman's amd64 run (exit $status) differs:" "$(diff <(echo "$after") <(echo "$got"))"
-  "${podman[@]}" rmi -q localhost/oci:latest >/dev/null  # as README.md says to remove it
+  read -r _ _ kept < <(grep -o 'podman rmi [^`]*' "$native/README.md")  # What the README removes.
+  "${podman[@]}" rmi "$kept" >/dev/null
   [[ -z $("${podman[@]}" images -q) ]] || fail "podman keeps an image after the README's rmi"
   echo "oci: each platform holds its tarball's binary alone, dated; podman runs the amd64 image"
 }
