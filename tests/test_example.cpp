@@ -15,8 +15,8 @@ using qx_test::Strings;
 const char* const stub = QX_SOURCE_DIR "/tests/ticker_at.sh";
 
 // The stand-in's clock starts at `at` and moves `step` seconds a call; `tool` is what the script
-// runs as the tool. `out` is the whole standard output, or a part of it when it starts with a
-// newline; `err` a part of standard error, which must be empty when `err` is. `env` is the
+// runs as the tool. `out` is all of standard output, or a part when it starts with a newline;
+// `err` all of standard error when empty or ending in a newline, else a part. `env` is the
 // caller's TZ, which the script must ignore, or QX_EXIT, the status the stand-in exits with.
 struct Call {
   Strings args;
@@ -50,7 +50,7 @@ const Call kCalls[] = {
     {{"-h"}, kT, 0, stub, "\n  since    prints only the seconds since, one integer\n", 0},
     {{"save"}, kT, 0, stub, "", 1, "qxelapsed: write error: Bad file descriptor\n", "", ""},
     {{"report", "4", "3", "2", "1"}, kT, 0, stub, "", 1, ": No space left on", "", "/dev/full"},
-    {{"since", "4", "3", "2", "1"}, kT, 0, stub, "", 1, "error: Broken pipe\n", "", "|"},
+    {{"since", "4", "3", "2", "1"}, kT, 0, stub, "", 1, "write error: Broken pipe", "", "|"},
     {{}, kT, 0, stub, "", 2, "no command given"},
     {{"load"}, kT, 0, stub, "", 2, "unknown command 'load'"},
     {{"save", "1"}, kT, 0, stub, "", 2, "save takes no arguments"},
@@ -83,7 +83,9 @@ TEST(Example, SaveReportSinceAndTheirExitStatus) {
     EXPECT_TRUE(r.out.starts_with('\n') ? out.find(r.out) != std::string::npos : out == r.out)
         << label;
     EXPECT_EQ(status, r.status) << label;
-    EXPECT_TRUE(r.err.empty() ? err.empty() : err.find(r.err) != std::string::npos) << label;
+    EXPECT_TRUE(r.err.empty() || r.err.ends_with('\n') ? err == r.err
+                                                       : err.find(r.err) != std::string::npos)
+        << label;
   }
   unlink(called.c_str());
 }
