@@ -16,7 +16,7 @@ function(qx_targets out)
   set(${out} ${rows} PARENT_SCOPE)
 endfunction()
 
-# qx_target(<name> <prefix>): that target's row as <prefix>_DEB_ARCH, _TRIPLET, _MUSL, _QEMU and
+# qx_target(<name> <prefix>): that target's row as <prefix>_DEB_ARCH, _TRIPLET, _MUSL and _QEMU,
 # and <prefix>_MUSL_ROOT, the folder whose usr/lib/<musl> holds its libc.a, or
 # <prefix>_MUSL_ROOT-NOTFOUND. An unknown name stops the configuration.
 function(qx_target name prefix)

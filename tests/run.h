@@ -78,7 +78,8 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
 }
 
 inline std::string fromEnv(const char* name, const char* fallback = "") {
-  return std::getenv(name) != nullptr ? std::getenv(name) : fallback;
+  const char* value = std::getenv(name);
+  return value == nullptr ? fallback : value;
 }
 
 // Runs the build under test with its clock frozen at epoch; env holds the run's other settings,
