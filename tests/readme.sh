@@ -1,33 +1,63 @@
 #!/usr/bin/env bash
-# Runs the tarball route of README.md as printed (tests/blocks.awk) in a new home, a copy of
-# /etc/skel, with PATH /usr/bin:/bin and curl fetching from DIST. After the verify step, which
-# leaves gpg's folder, a login shell between the install and the uninstall must find both
-# commands, with ~/.local/bin once on its PATH, and the uninstall must leave the home as it was,
-# file for file: with Debian's ~/.profile, which names ~/.local/bin, one that does not, and none.
+# Runs the tarball route of README.md as printed (tests/blocks.awk), with sh, as nobody when run
+# as root, in a new home (a copy of /etc/skel), with PATH /usr/bin:/bin and a curl that fetches
+# from a copy of DIST. The verify block must stop with no "OK" when a file is tampered with or
+# missing, and leave the home as it was. For each home below, a login shell after the install
+# must find both commands where ~/.profile names ~/.local/bin, and after two uninstalls, the
+# second one silent, the home must be what it was before the install, byte for byte.
 # Usage: tests/readme.sh DIST
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 dist=$(cd "$1" && pwd) work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-home=$work/home bin=$work/bin
-mkdir "$bin" "$work/dl" && cd "$work/dl"
+home=$work/home srv=$work/srv dl=$work/dl
+mkdir "$work/bin" && chmod 0755 "$work" && cd "$work"
 awk -f "$qx_root/tests/blocks.awk" "$qx_root/README.md"
-printf '#!/bin/sh\nfor a; do case $a in https://*) cp "%s/${a#https://<host>/}" .; esac; done\n' \
-  "$dist" >"$bin/curl"
-chmod +x "$bin/curl"
-user() { env -i HOME="$home" PATH="$bin:/usr/bin:/bin" "$@"; }
-snapshot() { (cd "$home" && find . -printf '%M %p\n' -type f -exec sha256sum {} + | sort); }
-for profile in skel bare none; do
-  rm -rf "$home" && cp -a /etc/skel "$home"
-  case $profile in bare) echo "# no PATH here" >"$home/.profile" ;; none) rm "$home/.profile" ;; esac
-  user sh -eu verify.sh >/dev/null 2>&1 || fail "README's verify block ended with $?"
+# curl -fsSL --fail-early --remote-name-all "https://<host>/{A,B,...}" saves each file in here.
+printf '#!/bin/sh\nfor a; do case $a in https://*) IFS=,\n  for f in $(echo "${a#https://<host>/}" | tr -d "{}"); do cp "%s/$f" . || exit 22; done; esac; done\n' \
+  "$srv" >bin/curl
+chmod +x bin/curl
+run=() && ((EUID)) || run=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+user() { ((EUID)) || chown -R nobody:nogroup "$home" "$dl"; env -i HOME="$home" PATH="$work/bin:/usr/bin:/bin" "${run[@]}" "$@"; }
+snapshot() { (cd "$home" && find . -printf '%M %p %l\n' -type f -exec sha256sum {} + | sort); }
+tarball=$(qx_tarball x86_64).tar.gz
+
+# Each row: a case, and what it does to the served copy of DIST before the verify block runs.
+while read -r case tamper; do
+  rm -rf "$srv" "$dl" "$home" && cp -a "$dist" "$srv" && mkdir "$dl" && cp -a /etc/skel "$home"
+  (cd "$srv" && T=$tarball sh -c "$tamper")
   before=$(snapshot)
-  user sh -eu install.sh || fail "README's install block ended with $?"
-  found=$(user sh -lc 'command -v qxConsoleTicker; command -v qxelapsed
-    echo "$PATH" | tr : "\n" | grep -cx ~/.local/bin' | xargs)
-  [[ $found == "$home/.local/bin/qxConsoleTicker $home/.local/bin/qxelapsed 1" ]] ||
-    fail "a login after the install finds '$found' ($profile ~/.profile)"
-  user sh -eu uninstall.sh || fail "README's uninstall block ended with $?"
-  diff <(echo "$before") <(snapshot) || fail "the uninstall left the home changed ($profile ~/.profile)"
-done
-echo "README: the tarball's install and uninstall, as printed, leave a new home as it was"
+  out=$(cd "$dl" && user sh ../verify.sh 2>&1) && status=0 || status=$?
+  case $case in
+    good) [[ $status == 0 && $out == *"Good signature"*"$tarball: OK" ]] || fail "verify: $status, '$out'" ;;
+    *) [[ $status != 0 && $out != *OK* ]] || fail "verify with $case passed: $status, '$out'" ;;
+  esac
+  [[ $(snapshot) == "$before" ]] || fail "verify ($case) changed the home"
+done <<'EOF'
+missing-signature rm SHA256SUMS.asc
+tampered-tarball  printf x >>"$T"
+tampered-sums     echo >>SHA256SUMS
+both-agree        printf x >>"$T" && grep -v " $T\$" SHA256SUMS >s && sha256sum "$T" >>s && mv s SHA256SUMS
+good              :
+EOF
+
+# Each row: a home, whether ~/.profile puts ~/.local/bin on a login's PATH, and how it is made.
+while read -r case path setup; do
+  rm -rf "$home" && cp -a /etc/skel "$home" && (cd "$home" && sh -c "$setup")
+  before=$(snapshot)
+  (cd "$dl" && user sh ../install.sh) || fail "the install ($case) ended with $?"
+  found=$(cd "$dl" && user sh -lc 'command -v qxConsoleTicker; command -v qxelapsed' | xargs) || true
+  [[ $path == no || $found == "$home/.local/bin/qxConsoleTicker $home/.local/bin/qxelapsed" ]] ||
+    fail "a login after the install ($case) finds '$found'"
+  (cd "$dl" && user sh ../uninstall.sh) || fail "the uninstall ($case) ended with $?"
+  out=$(cd "$dl" && user sh ../uninstall.sh 2>&1) || fail "a second uninstall ($case) ended with $?: $out"
+  [[ -z $out ]] || fail "a second uninstall ($case) said '$out'"
+  diff <(echo "$before") <(snapshot) || fail "the uninstall left the home changed ($case)"
+done <<'EOF'
+debian     yes :
+no-newline no  printf 'export EDITOR=vi' >.profile
+symlink    yes mkdir dots && mv .profile dots/profile && ln -s dots/profile .profile
+bin-before yes mkdir -p .local/bin
+none       no  rm .profile
+EOF
+echo "README: the verify block stops at each tampered file; install and uninstall leave each home as it was"
