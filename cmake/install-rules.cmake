@@ -14,6 +14,21 @@ set(QX_ZSH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions
 set(QX_FISH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d
   CACHE STRING "Where fish finds completions, under the prefix")
 
+# Before any file goes in, the folders that this install will make are added to
+# install_folders.txt, beside CMake's install_manifest.txt, so that an uninstall can remove
+# them and no folder that was there before.
+set(QX_INSTALL_DIRS ${CMAKE_INSTALL_BINDIR} ${QX_BASH_COMPLETION_DIR} ${QX_ZSH_COMPLETION_DIR}
+  ${QX_FISH_COMPLETION_DIR} ${CMAKE_INSTALL_MANDIR}/man1)
+install(CODE "
+  file(TOUCH \"${PROJECT_BINARY_DIR}/install_folders.txt\")
+  foreach(dir IN ITEMS ${QX_INSTALL_DIRS})
+    cmake_path(ABSOLUTE_PATH dir BASE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    while(NOT IS_DIRECTORY \"\${dir}\")
+      file(APPEND \"${PROJECT_BINARY_DIR}/install_folders.txt\" \"\${dir}\\n\")
+      cmake_path(GET dir PARENT_PATH dir)
+    endwhile()
+  endforeach()")
+
 install(TARGETS qxConsoleTicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS elapsed/qxelapsed DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (cmake --install --strip) also drops the compiler's version notes,

@@ -10,6 +10,7 @@ trap 'rm -rf "$work"' EXIT
 
 qx_hardened "$1/qxConsoleTicker"
 prefix=$work/prefix
+mkdir -p "$prefix/share/man"  # A folder that was there before: the uninstall keeps it.
 cmake --install "$1" --prefix "$prefix" >/dev/null
 (cd "$prefix" && find . ! -type d -printf '%#m %P\n' | sort -k2) | qx_compare "cmake --install" install
 
@@ -74,3 +75,7 @@ for shell in bash fish zsh; do
   echo "completions: $shell offers exactly what each of ${#rows[@]} command lines should get"
 done
 
+# The README's uninstall, without sudo, from this build: nothing is left but what was there.
+eval "$(sed -n "/^sudo xargs -rd/,/install_folders.txt\$/{s/sudo //g; s,build/release,$1,g; p}" "$qx_root/README.md")"
+[[ $(cd "$prefix" && find . | sort | xargs) == ". ./share ./share/man" ]] || fail "the uninstall left: $(find "$prefix")"
+echo "uninstall: the README's removes every file and folder of the install, and no other"
