@@ -14,7 +14,7 @@ cd "$qx_root"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 read -r deb musl < <(qx_targets | awk -v t="$(uname -m)" '$1 == t { print $2, $4 }')
-dpkg-deb -x build/dist/qxconsoleticker_*_"$deb".deb "$work" && tar -xzf "build/dist/$(qx_tarball "$(uname -m)").tar.gz" -C "$work"
+dpkg-deb -x build/dist/qxconsoleticker_*_"$deb".deb "$work"; tar -xzf "build/dist/$(qx_tarball "$(uname -m)").tar.gz" -C "$work"
 printf '#include <unistd.h>\nvoid _start(void) { _exit(0); }\n' >"$work/floor.c"
 gcc -O2 -nostdinc -isystem "/usr/include/$musl" -nostdlib -static -o "$work/floor" "$work/floor.c" -L"/usr/lib/$musl" -lc
 

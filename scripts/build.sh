@@ -16,7 +16,7 @@ mkdir -p "$dist" "$work"
 # archive's commit, whose id it records, is made anew from the tree alone, so that neither the
 # branch, nor the author, nor TZ, nor git's configuration reaches the bytes.
 build_source() {
-  local id=(GIT_{AUTHOR,COMMITTER}_{NAME,EMAIL}=release GIT_{AUTHOR,COMMITTER}_DATE="@$SOURCE_DATE_EPOCH +0000") stash commit
+  local id=(GIT_{AUTHOR,COMMITTER}_{NAME,EMAIL}"=release" GIT_{AUTHOR,COMMITTER}_DATE"=@$SOURCE_DATE_EPOCH +0000") stash commit
   git update-index -q --refresh >/dev/null || true
   stash=$(env "${id[@]}" git stash create)
   commit=$(env "${id[@]}" git commit-tree -m "qxconsoleticker $version" "${stash:-HEAD}^{tree}")
@@ -43,12 +43,12 @@ build_deb() {
   chmod -R u=rwX,go=rX "$tree/debian"
   while read -r -u3 _ arch _; do
     log=$work/deb/build-$arch.log opts=(-us -uc -J2) env=()
-    [[ $arch == "$(dpkg --print-architecture)" ]] || opts+=(-a "$arch" -Pcross,nocheck -B) env=(QX_SYSROOT="$qx_sysroots/$arch")
+    [[ $arch == "$(dpkg --print-architecture)" ]] || opts+=(-a "$arch" "-Pcross,nocheck" -B) env=(QX_SYSROOT="$qx_sysroots/$arch")
     (cd "$tree" && env "${env[@]}" dpkg-buildpackage "${opts[@]}") >"$log" 2>&1 ||
       { tail -40 "$log" >&2; fail "the $arch .deb did not build"; }
     blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
   done 3< <(qx_targets)
-  cp "$work/deb"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
+  cp "$work/deb/qxconsoleticker_$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
 }
 
 # What Fedora's rpm does and Debian's does not: doc folders named after the package, brp-compress

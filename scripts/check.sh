@@ -13,11 +13,12 @@ trap 'rm -rf "$tmp"' EXIT
 # run, nor one killed at any point, leaves a package, mount or process in this system.
 root=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker/bookworm
 if [[ ! -d $root ]]; then
-  rm -rf "$root.part" && mkdir -p "${root%/*}" && TMPDIR=${root%/*} unshare --mount --propagation private \
-    mmdebstrap --quiet --mode=root --variant=apt --include=apt-utils \
-    --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part" || fail "mmdebstrap made no root"
+  rm -rf "$root.part" && mkdir -p "${root%/*}"
+  TMPDIR=${root%/*} unshare --mount --propagation private mmdebstrap --quiet --mode=root --variant=apt \
+    --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part" || fail "mmdebstrap made no root"
   mv "$root.part" "$root"
 fi
+# shellcheck disable=SC2016  # the inner shell expands its own arguments
 in_root() {
   mkdir -p "$1"/{up/etc/apt,work,root} && : >"$1/up/etc/apt/sources.list"
   unshare --mount --propagation private --pid --fork --kill-child sh -euc '
@@ -86,6 +87,7 @@ check_tarballs() {
     cp "$bin" "/usr/share/zoneinfo/$zone" "$root/"
     [[ $target == "$(uname -m)" ]] || run=(/qemu "${run[@]}")
     [[ $target == "$(uname -m)" ]] || cp "$(command -v "qemu-$cpu-static")" "$root/qemu"
+    # shellcheck disable=SC2317,SC2046  # qx_same_second calls it; the emulator's words split
     both() {
       a=$(env -i TZ="$1" $(emulator "$target") "$u/qxconsoleticker_$version-1_$arch.deb/usr/bin/qxConsoleTicker" "${@:3}" 2>&1; echo "exit $?")
       b=$(env -i ${2:+TZ=$2} "$(command -v chroot)" "$root" "${run[@]}" "${@:3}" 2>&1; echo "exit $?")
@@ -159,6 +161,7 @@ check_rpm() {
 # apt's status stays 0 for some. Then the package installs, runs and purges.
 check_apt() {
   mkdir -p "$tmp/inst/up/srv" && cp -a "$dist" "$tmp/inst/up/srv/"
+  # shellcheck disable=SC2016  # the root's shell expands its own variables
   in_root "$tmp/inst" chroot "$tmp/inst/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
     sh -euc 'cd /tmp
     printf "%s [signed-by=/srv/dist/apt/key.asc] file:/srv/dist/apt stable main\n" deb deb-src >/etc/apt/sources.list
@@ -227,6 +230,7 @@ check_oci() {
 failed=() && for channel in signatures version tarballs deb rpm apt oci; do
   echo "=== $channel ===" && set +e
   (set -e && "check_$channel")
+  # shellcheck disable=SC2181  # errexit would be ignored in a subshell on the left of ||
   (($? == 0)) || failed+=("$channel")
   set -e
 done

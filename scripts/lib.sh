@@ -4,6 +4,7 @@
 qx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export LC_ALL=C  # Sorting, globs and tool messages are the same for every caller.
 # Where scripts/sysroot.sh puts what the foreign targets need (cmake/QxTargets.cmake reads it too).
+# shellcheck disable=SC2034  # read by the scripts that source this file
 qx_sysroots=${QX_SYSROOTS:-$qx_root/build/sysroot}
 
 fail() { echo "${0##*/}: $*" >&2; exit 1; }

@@ -30,6 +30,7 @@ rm -rf "$work"
 mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
 chmod 0666 /dev/fuse
 getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
+# shellcheck disable=SC2016  # the shim's own arguments
 printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
 chmod +x "$work/shim/sudo"
 chmod 1777 "$work/tmp"
@@ -41,8 +42,12 @@ tar -c --exclude=./build . | tar -x -C "$work/source"
   -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_SYSROOTS=%q scripts/release.sh --build-only' "$SOURCE_DATE_EPOCH" "$qx_sysroots")" \
   . build/dist) >"$work/log" 2>&1 || { tail -n 60 "$work/log" >&2; fail "reprotest: see $work/log"; }
 grep -E '^Reproduc' "$work/log" || true
-# The build user goes, with what faketime left in /dev/shm; a killed run's goes with the next.
-rm -rf "$work" && find /dev/shm -maxdepth 1 -user rpbuild -delete && userdel rpbuild || true
+# The build user goes, then what faketime left in /dev/shm under its uid; a killed run's goes with
+# the next. A failure stops the release, so nothing stays behind unsaid.
+rm -rf "$work"
+uid=$(id -u rpbuild)
+userdel rpbuild
+find /dev/shm -maxdepth 1 -uid "$uid" -exec rm -rf {} +
 
 echo "=== sign ===" && scripts/sign.sh
 copy=$(mktemp -d)

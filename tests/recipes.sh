@@ -50,8 +50,8 @@ EOF
 missing=$( ((EUID == 0)) || echo "root"; [[ -n ${QX_STATIC_TICKER:-} ]] || echo "a static build"
   [[ -x /bin/busybox ]] || echo "busybox-static")
 if [[ -n $missing ]]; then
-  [[ -z ${CI:-} ]] || fail "the busybox recipe lacks" $missing
-  echo "SKIP: the busybox recipe lacks" $missing
+  [[ -z ${CI:-} ]] || fail "the busybox recipe lacks ${missing//$'\n'/, }"
+  echo "SKIP: the busybox recipe lacks ${missing//$'\n'/, }"
   exit 0
 fi
 ln -s "$QX_STATIC_TICKER" static/qxConsoleTicker
