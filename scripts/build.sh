@@ -65,7 +65,6 @@ build_rpm() {
     >"$rpm/SPECS/qxconsoleticker.spec"
   chmod 0644 "$rpm/SPECS/qxconsoleticker.spec"
   touch -d "@$SOURCE_DATE_EPOCH" "$rpm"/SOURCES/* "$rpm"/SPECS/*
-  # shellcheck disable=SC2016  # $f is for the shell of rpm's post-install step.
   local strip='for f; do file -b "$f" | grep -q ^ELF || continue; %{__strip} -s -R .comment "$f" || exit; done'
   local defines=(--define "_docdir_fmt %%{NAME}"
     --define "__brp_compress /bin/bash %{_rpmconfigdir}/brp-compress %{?_prefix}"

@@ -30,7 +30,6 @@ rm -rf "$work"
 mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
 chmod 0666 /dev/fuse
 getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
-# shellcheck disable=SC2016  # the shim's own arguments
 printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
 chmod +x "$work/shim/sudo"
 chmod 1777 "$work/tmp"

@@ -14,7 +14,6 @@ home=$work/home srv=$work/srv dl=$work/dl
 mkdir "$work/bin" && chmod 0755 "$work" && cd "$work"
 awk -f "$qx_root/tests/blocks.awk" "$qx_root/README.md"
 # curl -fsSL --fail-early --remote-name-all "https://<host>/{A,B,...}" saves each file in here.
-# shellcheck disable=SC2016  # the stand-in's own variables
 printf '#!/bin/sh\nfor a; do case $a in https://*) IFS=,\n  for f in $(echo "${a#https://<host>/}" | tr -d "{}"); do cp "%s/$f" . || exit 22; done; esac; done\n' \
   "$srv" >bin/curl
 chmod +x bin/curl
