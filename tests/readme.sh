@@ -11,7 +11,7 @@ source "$(dirname "$0")/../scripts/lib.sh"
 dist=$(cd "$1" && pwd) work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 home=$work/home srv=$work/srv dl=$work/dl
-mkdir "$work/bin" && chmod 0755 "$work" && cd "$work"
+mkdir "$work/bin"; chmod 0755 "$work"; cd "$work"
 awk -f "$qx_root/tests/blocks.awk" "$qx_root/README.md"
 # curl -fsSL --fail-early --remote-name-all "https://<host>/{A,B,...}" saves each file in here.
 printf '#!/bin/sh\nfor a; do case $a in https://*) IFS=,\n  for f in $(echo "${a#https://<host>/}" | tr -d "{}"); do cp "%s/$f" . || exit 22; done; esac; done\n' \
@@ -22,9 +22,10 @@ user() { ((EUID)) || chown -R nobody:nogroup "$home" "$dl"; env -i HOME="$home" 
 snapshot() { (cd "$home" && find . -printf '%M %p %l\n' -type f -exec sha256sum {} + | sort); }
 tarball=$(qx_tarball x86_64).tar.gz
 
-# Each row: a case, and what it does to the served copy of DIST before the verify block runs.
+# Each row: a case, and what it does to the served copy of DIST before the verify block runs. The
+# last one leaves its download for the install.
 while read -r case tamper; do
-  rm -rf "$srv" "$dl" "$home" && cp -a "$dist" "$srv" && mkdir "$dl" && cp -a /etc/skel "$home"
+  rm -rf "$srv" "$dl" "$home"; cp -a "$dist" "$srv"; mkdir "$dl"; cp -a /etc/skel "$home"
   (cd "$srv" && T=$tarball sh -c "$tamper")
   before=$(snapshot)
   out=$(cd "$dl" && user sh ../verify.sh 2>&1) && status=0 || status=$?
@@ -43,7 +44,7 @@ EOF
 
 # Each row: a home, whether ~/.profile puts ~/.local/bin on a login's PATH, and how it is made.
 while read -r case path setup; do
-  rm -rf "$home" && cp -a /etc/skel "$home" && (cd "$home" && sh -c "$setup")
+  rm -rf "$home"; cp -a /etc/skel "$home"; (cd "$home" && sh -c "$setup")
   before=$(snapshot)
   (cd "$dl" && user sh ../install.sh) || fail "the install ($case) ended with $?"
   found=$(cd "$dl" && user sh -lc 'command -v qxConsoleTicker; command -v qxelapsed' | xargs) || true
