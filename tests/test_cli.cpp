@@ -21,21 +21,15 @@ struct Instant {
 };
 const Instant T{kT, "15.Jul.2023  16:57.40\nSeconds since 1.1.2023: 16909060"};
 const Instant minusOne{1672531199, "31.Dec.2022  23:59.59\nSeconds since 1.1.2023: -1"};
-const Instant sample{1674503135, "23.Jan.2023  19:45.35\nSeconds since 1.1.2023: 1971935"};
 const Instant epoch{0, "-.- 00:00.00\nSeconds since 1.1.2023: 2000000000"};
-// The first second beyond a 32-bit time_t.
-const Instant y2038next{2147483648, "19.Jan.2038  03:14.08\nSeconds since 1.1.2023: 474952448"};
+// Beyond a 32-bit time_t, where the count wraps to a negative number.
 const Instant y2100{4102444800, "01.Jan.2100  00:00.00\nSeconds since 1.1.2023: -1865053696"};
-// Zones, each at one instant as GNU date shows it there: daylight saving north and south and the
-// last second before it starts; Dublin, whose daylight-saving flag is set in winter; offsets of
-// half and three quarter hours, west and east; a day ahead of UTC and one behind; a zone's rule
-// beyond 2037.
-const Instant berlin{kT, "15.Jul.2023  18:57.40\nSeconds since 1.1.2023: 16912660"};
+// Zones, each at one instant as GNU date shows it there: the last second before daylight saving
+// starts; Dublin, whose daylight-saving flag is set in winter; St John's, half an hour west and a
+// day behind; Chatham, in summer time three quarters east and a day ahead; New York beyond 2037.
 const Instant berlinGap{1679792399, "26.Mar.2023  01:59.59\nSeconds since 1.1.2023: 7264799"};
 const Instant dublin{1705320000, "15.Jan.2024  12:00.00\nSeconds since 1.1.2023: 32788800"};
 const Instant stJohns{1705276800, "14.Jan.2024  20:30.00\nSeconds since 1.1.2023: 32733000"};
-const Instant kathmandu{1705320000, "15.Jan.2024  17:45.00\nSeconds since 1.1.2023: 32809500"};
-const Instant kiritimati{1721044800, "16.Jul.2024  02:00.00\nSeconds since 1.1.2023: 48564000"};
 const Instant chatham{1705320000, "16.Jan.2024  01:45.00\nSeconds since 1.1.2023: 32838300"};
 const Instant newYork{2383732800, "15.Jul.2045  08:00.00\nSeconds since 1.1.2023: 711183600"};
 
@@ -46,9 +40,9 @@ std::string diff(const std::string& last, const std::string& text, const std::st
   return "Last value: " + last + "\nDifference: " + text + "\nDifference seconds: " + secs + "\n\n";
 }
 
-std::string bytes(int from, int to) {  // The characters from .. to, counting up or down.
+std::string bytes(int from, int to) {  // The characters from .. to.
   std::string s;
-  for (int b = from, step = from < to ? 1 : -1; b != to + step; b += step) s += char(b);
+  for (int b = from; b <= to; ++b) s += char(b);
   return s;
 }
 
@@ -62,25 +56,15 @@ struct Case {
 };
 const std::string all = "16909060";
 const Case kCases[] = {
-    {&T, "UTC0", {p}, "", all},
-    {&T, "UTC0", {}, "", all},
     {&T, "UTC0", {"-b2", "5", "6"}, "", "3 (byte 2)"},
-    {&T, "UTC0", {p, "12", "-b3", "-b3"}, "", "2 (byte 3)"},
     {&T, "UTC0", {p, "-b4", "-b1"}, "", "4 (byte 1)"},
     {&T, "UTC0", {p, "-b5", "-B1", "-b10", "b1", "-b1 "}, err("0", "-b5"), all},
-    {&T, "UTC0", {p, "-5"}, err("-5", "-5"), all},
     {&T, "UTC0", {p, "99999999999999999999", "1"}, err("255", "99999999999999999999"), all},
     {&T, "UTC0", {p, "", "5"}, "", all},
     {&T, "UTC0", {p, "4", "3", "2", "1", "9", "9"}, diff(all, "00:00.00", "0"), all},
-    {&T, "UTC0", {p, "255", "255", "255", "255"}, diff("-1", "-1188349:-30.-35", "16909061"), all},
-    {&T, "UTC0", {p, "abc", " +010", "0x1"}, diff("2560", "195d 16h", "16906500"), all},
-    {&T, "UTC0", {p, "1", "", "1"}, diff("65537", "194d 22h", "16843523"), all},
-    {&T, "UTC0", {p, "16909065"}, diff("16909065", "00:00.-5", "-5"), all},
-    {&minusOne, "UTC0", {p}, "", "-1"},
-    {&minusOne, "UTC0", {p, "-b3"}, "", "255 (byte 3)"},
-    {&sample, "UTC0", {p, "10", "20", "30", "0"}, diff("1971210", "00:12.05", "725"), "1971935"},
-    {&epoch, "UTC0", {p}, "", "2000000000"},
-    {&y2038next, "UTC0", {p, "4", "3", "2", "1"}, diff(all, "5301d 10h", "458043388"), "474952448"},
+    {&T, "UTC0", {p, "0x1", "", " +010"}, diff("655360", "188d 2h", "16253700"), all},
+    {&minusOne, "UTC0", {p, "12", "-b3", "-b3"}, "", "255 (byte 3)"},
+    {&epoch, "UTC0", {}, "", "2000000000"},
     {&y2100, "UTC0", {p, "-b4"}, "", "144 (byte 4)"},
     // Hostile input. The longest argument Linux passes, cut at 100 characters and clamped to
     // the largest 64-bit value, whose difference is the longest duration text.
@@ -91,24 +75,19 @@ const Case kCases[] = {
      all},
     {&T, "UTC0", Strings(10000, "-b"), err("0", "-b"), all},
     {&T, "UTC0", {p, bytes(1, 255)}, err("0", bytes(1, 100)), all},
-    {&T, "UTC0", {p, bytes(255, 1)}, err("0", bytes(255, 156)), all},
     {&T, "UTC0", {p, "%n%s%99999d"}, err("0", "%n%s%99999d"), all},
     {&T,
      "UTC0",
      {p, "-123456789012345678901234567890", "+99999999999999999999"},
      diff("-256", "-2562047788010518:-28.-12", "16909316"),
      all},
-    {&berlin, "Europe/Berlin", {p}, "", "16912660"},
     {&berlinGap, "Europe/Berlin", {p}, "", "7264799"},
     {&dublin, "Europe/Dublin", {p}, "", "32788800"},
     {&stJohns, "America/St_Johns", {p}, "", "32733000"},
-    {&kathmandu, "Asia/Kathmandu", {p}, "", "32809500"},
-    {&kiritimati, "Pacific/Kiritimati", {p}, "", "48564000"},
     {&chatham, "Pacific/Chatham", {p}, "", "32838300"},
     {&newYork, "America/New_York", {p}, "", "711183600"},
-    {&T, "", {p, "-b2"}, "", "3 (byte 2)"},
+    {&minusOne, "", {p}, "", "-1"},
     {&T, "Nowhere/Bogus", {p, "7"}, diff("7", "195d 16h", "16909053"), all},
-    {&T, std::string(2000, 'A'), {p}, "", all},
 };
 
 TEST(EndToEnd, WholeOutputEmptyStderrAndExitStatus) {
@@ -124,8 +103,8 @@ TEST(EndToEnd, WholeOutputEmptyStderrAndExitStatus) {
 
 // Output that cannot be written, to a full disk, a closed descriptor or a reader that has left,
 // is reported on standard error, and the exit status stays the chosen byte of the count, since
-// scripts read it as data. Under libfaketime a closed standard
-// output cannot be tried: the library opens a file of its own, which takes descriptor 1.
+// scripts read it as data. Under libfaketime a closed standard output cannot be tried: the
+// library opens a file of its own, which takes descriptor 1.
 TEST(EndToEnd, WriteErrorIsReportedAndKeepsTheStatus) {
   const std::pair<const char*, std::string> rows[] = {
       {"/dev/full", "No space left on device"},
