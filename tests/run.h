@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "qx_version.h"
@@ -45,14 +46,13 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
   for (const auto& s : args) argv.push_back(const_cast<char*>(s.c_str()));
   for (const auto& s : env) envp.push_back(const_cast<char*>(s.c_str()));
   argv.push_back(nullptr), envp.push_back(nullptr);
-  int fds[2];
-  FILE* err = std::tmpfile();  // Read after the run, so neither stream can block the other.
-  if (err == nullptr || pipe(fds) != 0) return {"", "pipe or tmpfile failed", -1};
+  FILE* files[] = {std::tmpfile(), std::tmpfile()};  // Read after the run: neither can block.
+  if (files[0] == nullptr || files[1] == nullptr) return {"", "tmpfile failed", -1};
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(fds[1], STDOUT_FILENO), dup2(fileno(err), STDERR_FILENO);
-    close(fds[0]), close(fds[1]);
+    dup2(fileno(files[0]), STDOUT_FILENO), dup2(fileno(files[1]), STDERR_FILENO);
     (void)signal(SIGPIPE, SIG_DFL);
+    int fds[2];
     if (stdoutPath != nullptr && std::string(stdoutPath) == "|") {
       if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(126);
       close(fds[0]), close(fds[1]);
@@ -63,17 +63,15 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
     execve(path, argv.data(), envp.data());
     _exit(127);
   }
-  close(fds[1]);
-  Result result{"", "", 0};
-  char buf[65536];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) result.out.append(buf, size_t(n));
-  close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-  std::rewind(err);
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, err)) > 0;) result.err.append(buf, n);
-  (void)std::fclose(err);
+  Result result{"", "", WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status)};
+  char buf[65536];
+  for (auto [file, text] : {std::pair{files[0], &result.out}, {files[1], &result.err}}) {
+    std::rewind(file);
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;) text->append(buf, n);
+    (void)std::fclose(file);
+  }
   return result;
 }
 

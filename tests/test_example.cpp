@@ -39,12 +39,10 @@ const Call kCalls[] = {
     {{"save"}, 86400, 0, stub, "", 1, refused},
     {{"save"}, 0, 0, stub, "", 1, refused},
     {{"report", "4", "3", "2", "1"}, kT + 3725, 0, stub, "\nDifference seconds: 3725\n", 0},
-    {{"since", "4", "3", "2", "1"}, kT + 3725, 0, stub, "3725\n", 0, "", "TZ=Pacific/Chatham"},
     {{"save"}, kT, 0, stub, "", 1, "did not run as expected", "QX_EXIT=0"},
     {{"report", "0", "0", "0", "0"}, kT, 0, stub, "\nError: Parameter is not a time delta 0\n", 1},
     {{"since", "0", "0", "0", "0"}, kT, 0, stub, "", 1, "Error: Parameter is not a time delta 0\n"},
     {{"save"}, kT, 0, "/bin/cat", "", 1, "invalid option"},
-    {{"report", "4", "3", "2", "1"}, kT, 0, "/bin/true", "\n", 1},
     {{"since", "255", "255", "255", "127"}, kT, 0, stub, "-2130574587\n", 0},
     {{"--help"}, kT, 0, stub, "\n  since    prints only the seconds since, one integer\n", 0},
     {{"-h"}, kT, 0, stub, "\n  since    prints only the seconds since, one integer\n", 0},
@@ -79,13 +77,12 @@ TEST(Example, SaveReportSinceAndTheirExitStatus) {
                                                          "QX_STEP=" + std::to_string(r.step),
                                                          "QX_CALLED=" + called},
                                                         r.stdoutPath);
-    const std::string label = "run " + std::to_string(&r - kCalls) + ":\n" + out;
-    EXPECT_TRUE(r.out.starts_with('\n') ? out.find(r.out) != std::string::npos : out == r.out)
-        << label;
-    EXPECT_EQ(status, r.status) << label;
+    SCOPED_TRACE("run " + std::to_string(&r - kCalls) + ":\n" + out);
+    EXPECT_TRUE(r.out.starts_with('\n') ? out.find(r.out) != std::string::npos : out == r.out);
+    EXPECT_EQ(status, r.status);
     EXPECT_TRUE(r.err.empty() || r.err.ends_with('\n') ? err == r.err
                                                        : err.find(r.err) != std::string::npos)
-        << label << err;
+        << err;
   }
   unlink(called.c_str());
 }
