@@ -6,40 +6,28 @@ source "$(dirname "$0")/lib.sh"
 cd "$qx_root"
 [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
 unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX  # Each tool's own flags, not the caller's.
-version=$(qx_version) dist=$qx_root/build/dist work=$qx_root/build/release-work
+[[ -n ${QX_COMMIT:-} ]] || fail "QX_COMMIT names no commit to release"
+version=$(qx_version) debver=$(qx_debversion) dist=$qx_root/build/dist work=$qx_root/build/release-work
+[[ $debver == "$version"-* ]] || fail "debian/changelog is of $debver, not of $version"
 source=$dist/qxconsoleticker-$version.tar.gz
 rm -rf "$dist" "$work"
 mkdir -p "$dist" "$work"
 
-# The tracked files as they stand, without debian/ (.gitattributes): git stash create gives a
-# commit of uncommitted changes, none without (and fails silently on stale index times). The
-# archive's commit, whose id it records, is made anew from the tree alone, so that neither the
-# branch, nor the author, nor TZ, nor git's configuration reaches the bytes.
+# The commit's files, without debian/ (.gitattributes), in an archive that records its id. Neither
+# the branch, nor TZ, nor git's configuration reaches the bytes.
 build_source() {
-  local id=(GIT_{AUTHOR,COMMITTER}_{NAME,EMAIL}"=release" GIT_{AUTHOR,COMMITTER}_DATE"=@$SOURCE_DATE_EPOCH +0000") stash commit
-  git update-index -q --refresh >/dev/null || true
-  stash=$(env "${id[@]}" git stash create)
-  commit=$(env "${id[@]}" git commit-tree -m "qxconsoleticker $version" "${stash:-HEAD}^{tree}")
-  git -c tar.umask=0022 -c core.autocrlf=false archive --format=tar --prefix="qxconsoleticker-$version/" "$commit" |
+  git -c tar.umask=0022 -c core.autocrlf=false archive --format=tar --prefix="qxconsoleticker-$version/" "$QX_COMMIT" |
     gzip -9n >"$source"
 }
 
-# debian/ dated now, which dpkg clamps to SOURCE_DATE_EPOCH, with modes that ignore the umask;
-# a foreign arch's shlibs from scripts/sysroot.sh; blhc: Debian's flags reached every build.
+# The commit's debian/, with modes that ignore the umask; a foreign arch's shlibs from
+# scripts/sysroot.sh; blhc: Debian's flags reached every build.
 build_deb() {
   local tree=$work/deb/qxconsoleticker-$version arch log opts env
   mkdir -p "$work/deb"
   cp "$source" "$work/deb/qxconsoleticker_$version.orig.tar.gz"
   tar -xzf "$source" -C "$work/deb"
-  git ls-files -z debian | tar --null -T - -c | tar -x --touch -C "$tree"
-  { echo "qxconsoleticker ($version-1) unstable; urgency=medium"; echo
-    echo "  * Upstream release $version, packaged by dh for every portable architecture."; echo
-    echo " -- $(qx_maintainer)  $(sed -n '0,/^ -- /s/^ -- .*>  //p' CHANGELOG)"; } >"$tree/debian/changelog"
-  { echo "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
-    echo "Upstream-Name: qxConsoleTicker"; echo "Upstream-Contact: $(qx_maintainer)"; echo
-    echo "Files: *"; echo "Copyright: $(sed -n 's/^Copyright (c) //p' LICENSE)"
-    echo "License: $(qx_license)"; sed '1,/^Copyright/d' LICENSE | sed '1{/^$/d}; s/^$/./; s/^/ /'
-  } >"$tree/debian/copyright"
+  git archive --prefix=debian/ "$QX_COMMIT:debian" | tar -x -C "$tree"
   chmod -R u=rwX,go=rX "$tree/debian"
   while read -r -u3 _ arch _; do
     log=$work/deb/build-$arch.log opts=(-us -uc -J2) env=()
@@ -48,7 +36,7 @@ build_deb() {
       { tail -40 "$log" >&2; fail "the $arch .deb did not build"; }
     blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
   done 3< <(qx_targets)
-  cp "$work/deb/qxconsoleticker_$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$dist/"
+  cp "$work/deb/qxconsoleticker_$version.orig.tar.gz" "$work/deb/qxconsoleticker_$debver"{.dsc,.debian.tar.xz,_*.deb} "$dist/"
 }
 
 # What Fedora's rpm does and Debian's does not: doc folders named after the package, brp-compress
@@ -136,7 +124,7 @@ build_oci() {
 build_apt() {
   local pool=pool/main/q/qxconsoleticker arch archs=() field options=()
   mkdir -p "$dist/apt/$pool" && cd "$dist/apt"
-  cp "$dist"/qxconsoleticker_"$version"{-1.dsc,-1.debian.tar.xz,.orig.tar.gz,-1_*.deb} "$pool/"
+  cp "$dist/qxconsoleticker_$version.orig.tar.gz" "$dist/qxconsoleticker_$debver"{.dsc,.debian.tar.xz,_*.deb} "$pool/"
   while read -r -u3 _ arch _; do
     archs+=("$arch") && mkdir -p "dists/stable/main/binary-$arch"
     apt-ftparchive -a "$arch" packages pool >"dists/stable/main/binary-$arch/Packages"

@@ -3,7 +3,7 @@
 # (docs/development.md says what each promises), each run even when another fails. Needs root.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-dist=$qx_root/build/dist version=$(qx_version) host=$(dpkg --print-architecture)
+dist=$qx_root/build/dist version=$(qx_version) debver=$(qx_debversion) host=$(dpkg --print-architecture)
 zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour zone gives
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -55,19 +55,23 @@ check_signatures() {
 }
 
 check_version() {
-  local month year page
+  local month year page doc license
   read -r month year < <(sed -nE '0,/^ -- /s/^ -- .* ([A-Z][a-z]{2}) ([0-9]{4}) [0-9:]+ [-+][0-9]{4}$/\1 \2/p' "$native/CHANGELOG")
   head -n 1 "$native/CHANGELOG" | grep -q "^qxconsoleticker ($version) " || fail "CHANGELOG is not of $version"
   ! grep -noE '(^|[^.0-9A-Za-z])[0-9]+\.[0-9]+\.[0-9]+' "$native/README.md" | grep -vE ":.?($version|1\.1\.2023)\$" ||
     fail "README.md names another version than $version"  # 1.1.2023 is the count line's date.
   grep -qE "^Copyright \(c\) ([0-9]{4}-)?$year " "$native/LICENSE" || fail "LICENSE does not end at $year"
+  doc=$u/qxconsoleticker_${debver}_$host.deb/usr/share/doc/qxconsoleticker
+  license="Copyright: $(sed -n 's/^Copyright (c) //p' "$native/LICENSE")"$'\n'"License: $(sed -n '1s/ .*//p' "$native/LICENSE")"
+  [[ $(sed -n '/^Copyright:/,$p' "$doc/copyright") == "$license"$'\n'"$(sed '1,/^Copyright/d; /./,$!d; s/^$/./; s/^/ /' "$native/LICENSE")" ]] ||
+    fail "debian/copyright does not give LICENSE's holders, licence and text"
   for page in "$native"/share/man/man1/*.1; do
     grep -qx "\.TH [A-Z]* 1 \"$(date -d "1 $month $year" +%B) $year\" \"qxConsoleTicker $version\" \"User Commands\"" "$page" ||
       fail "${page##*/}: .TH is not of $month $year and $version"
   done
   [[ $("$native/bin/qxConsoleTicker" | sed -n 2p) == "    Version $version    Copyright (C) $year "* ]] ||
     fail "the banner is not of $version and $year"
-  echo "version: $version of $month $year in CHANGELOG, README.md, LICENSE, manual pages and banner"
+  echo "version: $version of $month $year in CHANGELOG, README.md, LICENSE, debian/, manual pages and banner"
 }
 
 # The .deb's binary and, in a root that holds nothing else (and qemu), the static one.
@@ -88,7 +92,7 @@ check_tarballs() {
     [[ $target == "$(uname -m)" ]] || cp "$(command -v "qemu-$cpu-static")" "$root/qemu"
     # shellcheck disable=SC2317,SC2046  # qx_same_second calls it; the emulator's words split
     both() {
-      a=$(env -i TZ="$1" $(emulator "$target") "$u/qxconsoleticker_$version-1_$arch.deb/usr/bin/qxConsoleTicker" "${@:3}" 2>&1; echo "exit $?")
+      a=$(env -i TZ="$1" $(emulator "$target") "$u/qxconsoleticker_${debver}_$arch.deb/usr/bin/qxConsoleTicker" "${@:3}" 2>&1; echo "exit $?")
       b=$(env -i ${2:+TZ=$2} "$(command -v chroot)" "$root" "${run[@]}" "${@:3}" 2>&1; echo "exit $?")
     }
     for row in "UTC0||" "$zone|/${zone#*/}|-b2" "UTC0||1 2 3 4"; do
@@ -105,11 +109,11 @@ check_tarballs() {
 
 check_deb() {
   local target arch deb
-  lintian --pedantic --display-info --display-experimental "$dist"/qxconsoleticker_"$version"-1{.dsc,_*.deb} 2>&1 |
+  lintian --pedantic --display-info --display-experimental "$dist/qxconsoleticker_$debver"{.dsc,_*.deb} 2>&1 |
     grep -v '^running with root privileges' >"$tmp/lintian.log" || true
   [[ -s $tmp/lintian.log ]] && { cat "$tmp/lintian.log"; fail "lintian tags that debian/ does not accept"; }
   while read -r -u3 target arch _; do
-    deb=qxconsoleticker_$version-1_$arch.deb
+    deb=qxconsoleticker_${debver}_$arch.deb
     dpkg-deb --fsys-tarfile "$dist/$deb" | tar -tv --numeric-owner | qx_listing ./usr/ | qx_compare "$deb" deb
     [[ $(dpkg-deb -f "$dist/$deb" Depends) == "libc6 (>= 2.34)" ]] || fail "$deb: Depends is not libc6 (>= 2.34)"
     zcmp "$u/$deb/usr/share/doc/qxconsoleticker/changelog.gz" "$native/CHANGELOG" || fail "$deb: not CHANGELOG"
@@ -117,10 +121,10 @@ check_deb() {
     qx_hardened "$u/$deb/usr/bin/qxConsoleTicker" $(emulator "$target")
   done 3< <(qx_targets)
   # The source tree as built (debian/files), so that autopkgtest needs no build tools in the root.
-  dpkg-source -x "$dist/qxconsoleticker_$version-1.dsc" "$tmp/source" >/dev/null 2>&1 || fail "dpkg-source -x failed"
+  dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/source" >/dev/null 2>&1 || fail "dpkg-source -x failed"
   touch "$tmp/source/debian/files"
   mkdir -p "$tmp/adt/up$tmp"
-  TMPDIR=$tmp in_root "$tmp/adt" autopkgtest "$dist/qxconsoleticker_$version-1_$host.deb" "$tmp/source" \
+  TMPDIR=$tmp in_root "$tmp/adt" autopkgtest "$dist/qxconsoleticker_${debver}_$host.deb" "$tmp/source" \
     -- chroot "$tmp/adt/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed"; }
   echo "lintian clean; autopkgtest: $(grep -m1 -E '^[a-z]+ +PASS' "$tmp/adt.log")"
 }

@@ -12,6 +12,7 @@ fail() { echo "${0##*/}: $*" >&2; exit 1; }
 # The version from project(); summary, description and maintainer from debian/control; the
 # licence's SPDX name from LICENSE.
 qx_version() { sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt"; }
+qx_debversion() { dpkg-parsechangelog -l "$qx_root/debian/changelog" -S Version; }
 qx_control() { sed -n "/^Package:/,\$s/^$1: //p" "$qx_root/debian/control" | head -n 1; }
 qx_summary() { qx_control Description; }
 qx_maintainer() { sed -n 's/^Maintainer: //p' "$qx_root/debian/control"; }
@@ -78,8 +79,11 @@ qx_compare() {
 qx_hardened() {
   local bin=$1 elf needed want out status=0 && shift
   hardening-check --quiet --nocfprotection "$bin" 2>/dev/null || fail "$bin is not hardened as promised"
-  elf=$(readelf -lW --dyn-syms -d "$bin")
+  elf=$(readelf -hlW --dyn-syms -d "$bin")
   grep -qE '^ +GNU_STACK .* RW +0x' <<<"$elf" || fail "$bin: the stack is executable, or has no GNU_STACK"
+  # GNU ld keeps code off the pages of the ELF headers and read-only data by default on x86 alone.
+  ! grep -qE 'Machine: +(Advanced Micro Devices X86-64|Intel 80386)' <<<"$elf" || ! grep -qE '^ +LOAD +0x0+ .* R E ' <<<"$elf" ||
+    fail "$bin maps its ELF headers and read-only data executable (-z noseparate-code)"
   needed=$(sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' <<<"$elf" | sort | paste -sd ' ')
   want=libc.so.6 && ! grep -q ' UND __stack_chk_guard@' <<<"$elf" ||
     want=$(printf '%s\n' libc.so.6 "$(sed -n 's/.*interpreter: .*\/\(.*\)]/\1/p' <<<"$elf")" | sort | paste -sd ' ')

@@ -5,40 +5,55 @@
 #                 order, time and more, and fails unless build/dist is the same byte for byte;
 #   3. sign.sh    signs the RPMs, the APT repository and SHA256SUMS with one key;
 #   4. check.sh   checks build/dist in a copy of the tree whose build/ holds nothing else.
-# SOURCE_DATE_EPOCH is the last commit's time unless set. Needs every target of
-# cmake/targets.txt (scripts/sysroot.sh), what .ci/run installs, and root for steps 2 and 4.
-# Usage: scripts/release.sh [--build-only | --check-only]   (step 1 alone, or step 4 alone)
+# A release is of a commit, QX_COMMIT: HEAD, refused while a tracked file differs from it, or
+# with --snapshot a commit of the tree as it stands. SOURCE_DATE_EPOCH is that commit's time
+# unless set. Needs every target of cmake/targets.txt (scripts/sysroot.sh), what .ci/run
+# installs, and root for steps 2 and 4.
+# Usage: scripts/release.sh [--snapshot] [--build-only | --check-only]   (step 1 or step 4 alone)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$qx_root"
+[[ ${1:-} != --snapshot ]] || { snapshot=1 && shift; }
 case ${1:-} in
   --build-only | "") ;;
   --check-only) exec scripts/check.sh ;;
-  *) echo "usage: $0 [--build-only | --check-only]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--snapshot] [--build-only | --check-only]" >&2; exit 2 ;;
 esac
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+if [[ -z ${QX_COMMIT:-} && -n ${snapshot:-} ]]; then
+  git update-index -q --refresh >/dev/null || true  # Behind stale index times, stash sees nothing.
+  QX_COMMIT=$(git -c user.name=release -c user.email=release stash create)
+  QX_COMMIT=${QX_COMMIT:-$(git rev-parse HEAD)}
+elif [[ -z ${QX_COMMIT:-} ]]; then
+  git diff --quiet HEAD || fail "tracked files differ from HEAD: commit them, or release a --snapshot"
+  QX_COMMIT=$(git rev-parse HEAD)
+fi
+export QX_COMMIT SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct "$QX_COMMIT")}
 scripts/build.sh
 [[ -z ${1:-} ]] || exit 0
 
-# reprotest builds as rpbuild against build/dist, in build/reprotest, whose mounts and copies
-# from a killed run go first. Not varied: kernel (the scripts read uname -m) and domain_host (it
-# needs sudo for another user). Bookworm's sudo refuses "sudo -h localhost"; a shim drops the -h.
+# reprotest builds as rpbuild against build/dist, in a folder of its own outside the tree, which
+# rpbuild may not reach (a clone in /root); so are the sysroots. Mounts and copies of a killed
+# run go first. Not varied: kernel (the scripts read uname -m) and domain_host (it needs sudo
+# for another user). Bookworm's sudo refuses "sudo -h localhost"; a shim drops the -h.
 echo "=== reprotest ==="
-work=$qx_root/build/reprotest
-grep -o " $work/[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
-rm -rf "$work"
+grep -o " ${TMPDIR:-/tmp}/qxconsoleticker-reprotest\.[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
+rm -rf "${TMPDIR:-/tmp}"/qxconsoleticker-reprotest.*
+work=$(mktemp -d "${TMPDIR:-/tmp}/qxconsoleticker-reprotest.XXXXXX")
 mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
+chmod 0755 "$work"
 chmod 0666 /dev/fuse
 getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
 printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
 chmod +x "$work/shim/sudo"
 chmod 1777 "$work/tmp"
 cp -a build/dist "$work/control/source-root/build/"
+cp -a "$qx_sysroots" "$work/sysroot"
 tar -c --exclude=./build . | tar -x -C "$work/source"
 (cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
   --vary=-kernel,-domain_host,user_group.available+=rpbuild:rpbuild,time.faketimes+=+398days+7hours \
   --control-build "$work/control" --store-dir "$work/out" \
-  -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_SYSROOTS=%q scripts/release.sh --build-only' "$SOURCE_DATE_EPOCH" "$qx_sysroots")" \
+  -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_COMMIT=%q QX_SYSROOTS=%q scripts/release.sh --build-only' \
+    "$SOURCE_DATE_EPOCH" "$QX_COMMIT" "$work/sysroot")" \
   . build/dist) >"$work/log" 2>&1 || { tail -n 60 "$work/log" >&2; fail "reprotest: see $work/log"; }
 grep -E '^Reproduc' "$work/log" || true
 # The build user goes, then what faketime left in /dev/shm under its uid; a killed run's goes with
