@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the recipes of docs/recipes.md exactly as printed (tests/blocks.awk) in a scratch folder,
 # with the tools on PATH under their installed names. Environment: QX_TICKER, a dynamic build;
-# QX_ELAPSED, elapsed/qxelapsed; QX_PRELOAD, libfaketime; QX_STATIC_TICKER, the static x86_64
+# QX_ELAPSED, elapsed/qxelapsed; QX_PRELOAD, the test clock; QX_STATIC_TICKER, the static x86_64
 # build, or empty to skip the busybox recipe (which also needs busybox-static and root).
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)

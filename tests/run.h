@@ -1,8 +1,8 @@
 // Runs the tool as scripts see it: arguments and environment in; standard output, standard
 // error and exit status out. The environment picks the build, so that CTest runs the same
-// tables on every build: QX_TICKER, the binary (this build's by default); QX_CLOCK,
-// "testclock" for a static build's sibling that reads QX_TEST_NOW, else libfaketime
-// (QX_PRELOAD) freezes the clock; QX_EMULATOR, qemu-user.
+// tables on every build: QX_TICKER, the binary (this build's by default), whose clock reads
+// QX_TEST_NOW from the test clock (tests/testclock.cpp) in QX_PRELOAD or linked in; QX_EMULATOR,
+// qemu-user.
 #pragma once
 
 #include <fcntl.h>
@@ -86,14 +86,10 @@ inline Result runTickerAt(long long epoch, Strings args, Strings env,
                           const char* stdoutPath = nullptr) {
   static const std::string ticker = fromEnv("QX_TICKER", QX_TICKER),
                            emulator = fromEnv("QX_EMULATOR");
-  if (fromEnv("QX_CLOCK") == "testclock") {
-    env.push_back("QX_TEST_NOW=" + std::to_string(epoch));
-  } else {
-    env.insert(env.end(),
-               {"FAKETIME_FMT=%s",
-                "FAKETIME=" + std::to_string(epoch),
-                "LD_PRELOAD=" + fromEnv("QX_PRELOAD", QX_PRELOAD)});
-  }
+  // A static build's sibling has the clock linked in and ignores LD_PRELOAD.
+  env.insert(
+      env.end(),
+      {"QX_TEST_NOW=" + std::to_string(epoch), "LD_PRELOAD=" + fromEnv("QX_PRELOAD", QX_PRELOAD)});
   if (emulator.empty()) return runProcess(ticker.c_str(), args, env, stdoutPath);
   // qemu-user's -0 passes argument 0 on; with no argument 0 at all it passes the path.
   const std::string name = args.empty() ? ticker : args[0];

@@ -1,6 +1,8 @@
-// The test clock of qxConsoleTicker-testclock alone: time() returns QX_TEST_NOW (signed decimal
-// epoch seconds), so the tests run a static build's shipped objects at any instant. Without a
-// readable instant it ends the run with status 99: a test never runs at the real clock.
+// The tests' clock: time() returns QX_TEST_NOW (signed decimal epoch seconds), so the tests run
+// what ships at any instant: linked into a static build's sibling, qxConsoleTicker-testclock, and
+// preloaded into a dynamic build as libqx_testclock.so. Where glibc's 64-bit time_t on a 32-bit
+// target names time() __time64, this definition takes that name too. Without a readable instant
+// it ends the run with status 99: a test never runs at the real clock.
 #include <errno.h>
 #include <stdlib.h>
 #include <time.h>
