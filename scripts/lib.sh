@@ -74,11 +74,14 @@ qx_compare() {
 
 # qx_hardened BINARY [EMULATOR...]: fails unless a dynamic build keeps its promise: PIE, stack
 # protector, FORTIFY, full RELRO (hardening-check; Debian's own /bin/ls lacks control-flow
-# protection), a non-executable stack, the C library alone (and its loader, where that holds the
-# stack protector's guard: arm, aarch64, mips), no test clock, and a run that exits as it says.
+# protection, and the branch protection that Debian 13's hardening-check asks of x86 too), a
+# non-executable stack, the C library alone (and its loader, where that holds the stack
+# protector's guard: arm, aarch64, mips), no test clock, and a run that exits as it says.
 qx_hardened() {
   local bin=$1 elf needed want out status=0 && shift
-  hardening-check --quiet --nocfprotection "$bin" 2>/dev/null || fail "$bin is not hardened as promised"
+  local skip=(--nocfprotection)
+  [[ $(hardening-check --help) != *--nobranchprotection* ]] || skip+=(--nobranchprotection)
+  hardening-check --quiet "${skip[@]}" "$bin" 2>/dev/null || fail "$bin is not hardened as promised"
   elf=$(readelf -hlW --dyn-syms -d "$bin")
   grep -qE '^ +GNU_STACK .* RW +0x' <<<"$elf" || fail "$bin: the stack is executable, or has no GNU_STACK"
   # GNU ld keeps code off the pages of the ELF headers and read-only data by default on x86 alone.
