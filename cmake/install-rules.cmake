@@ -14,20 +14,34 @@ set(QX_ZSH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/zsh/site-functions
 set(QX_FISH_COMPLETION_DIR ${CMAKE_INSTALL_DATAROOTDIR}/fish/vendor_completions.d
   CACHE STRING "Where fish finds completions, under the prefix")
 
-# Before any file goes in, the folders that this install will make are added to
-# install_folders.txt, beside CMake's install_manifest.txt, so that an uninstall can remove
-# them and no folder that was there before.
+# Before any file goes in, install_folders.txt, beside CMake's install_manifest.txt, gets the
+# folders that this install will make, and keeps those of an earlier install that are still
+# there (not those of a prefix since removed), so that an uninstall can remove them and no
+# folder that was there before. QX_INSTALL_DIRS names every destination below.
 set(QX_INSTALL_DIRS ${CMAKE_INSTALL_BINDIR} ${QX_BASH_COMPLETION_DIR} ${QX_ZSH_COMPLETION_DIR}
   ${QX_FISH_COMPLETION_DIR} ${CMAKE_INSTALL_MANDIR}/man1)
 install(CODE "
-  file(TOUCH \"${PROJECT_BINARY_DIR}/install_folders.txt\")
+  set(record \"${PROJECT_BINARY_DIR}/install_folders.txt\")
+  set(made)
+  if(EXISTS \"\${record}\")
+    file(STRINGS \"\${record}\" earlier)
+    foreach(dir IN LISTS earlier)
+      if(IS_DIRECTORY \"\${dir}\")
+        list(APPEND made \"\${dir}\")
+      endif()
+    endforeach()
+  endif()
   foreach(dir IN ITEMS ${QX_INSTALL_DIRS})
     cmake_path(ABSOLUTE_PATH dir BASE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
     while(NOT IS_DIRECTORY \"\${dir}\")
-      file(APPEND \"${PROJECT_BINARY_DIR}/install_folders.txt\" \"\${dir}\\n\")
+      list(APPEND made \"\${dir}\")
       cmake_path(GET dir PARENT_PATH dir)
     endwhile()
-  endforeach()")
+  endforeach()
+  list(REMOVE_DUPLICATES made)
+  list(TRANSFORM made APPEND \"\\n\")
+  list(JOIN made \"\" made)
+  file(WRITE \"\${record}\" \"\${made}\")")
 
 install(TARGETS qxConsoleTicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS elapsed/qxelapsed DESTINATION ${CMAKE_INSTALL_BINDIR})
