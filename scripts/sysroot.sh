@@ -14,12 +14,14 @@ apt=(apt-get -qq -o Dir::State="$out/apt" -o Dir::Cache="$out/apt" -o Dir::State
   -o APT::Architectures="$(IFS=, && echo "${todo[*]}")" -o APT::Sandbox::User="$(id -un)")
 rm -rf "$out/debs" && mkdir -p "$out/apt/lists/partial" "$out/apt/archives/partial" "$out/debs"
 "${apt[@]}" update
-(cd "$out/debs" && "${apt[@]}" download "${todo[@]/#/musl-dev:}" "${todo[@]/#/libc6:}")
 for a in "${todo[@]}"; do
+  # Debian 13 has no mipsel: outside CI such a target is left out, and the tests say so.
+  (cd "$out/debs" && "${apt[@]}" download "musl-dev:$a" "libc6:$a") ||
+    { [[ -z ${CI:-} ]] || fail "no musl-dev and libc6 for $a"; echo "sysroot: $a left out" >&2; continue; }
   rm -rf "$out/$a.part"
   dpkg-deb -R "$out/debs/libc6_"*"_$a.deb" "$out/$a.part"
   dpkg-deb -x "$out/debs/musl-dev_"*"_$a.deb" "$out/$a.part"
   mv "$out/$a.part" "$out/$a"
 done
 rm -rf "$out/apt" "$out/debs"
-echo "sysroot: musl and the C library's symbols for ${todo[*]} in $out"
+echo "sysroot: musl and the C library's symbols in $out for: $(cd "$out" && echo *)"
