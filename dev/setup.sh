@@ -17,4 +17,4 @@ if ! dpkg-checkbuilddeps "${profile[@]}" 2>/dev/null || ((${#missing[@]})); then
   apt-get build-dep -y -qq "${profile[@]}" ./
   ((${#missing[@]} == 0)) || apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-echo "setup: nothing is missing for a build${1:+, the tests and the release}"
+echo "setup: the packages for a build${1:+, the tests and the release} are installed"
