@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,12 @@ struct Result {
   int status;  // The exit status, or 1000 + the signal that ended the run.
   bool operator==(const Result&) const = default;
 };
+
+// A failed comparison shows both runs as text, so that a build machine's log says what the tool
+// printed, not a dump of the object's bytes.
+inline void PrintTo(const Result& r, std::ostream* os) {
+  *os << "\nstatus " << r.status << "\n--- stdout ---\n" << r.out << "--- stderr ---\n" << r.err;
+}
 
 // The two lines that every run starts with.
 const std::string kBanner =
