@@ -22,43 +22,52 @@ user() { ((EUID)) || chown -R nobody:nogroup "$home" "$dl"; env -i HOME="$home" 
 snapshot() { (cd "$home" && find . -printf '%M %p %l\n' -type f -exec sha256sum {} + | sort); }
 tarball=$(qx_tarball x86_64).tar.gz
 
-# Each row: a case, and what it does to the served copy of DIST before the verify block runs. The
-# last one leaves its download for the install.
-while read -r case tamper; do
+# Each row: the shell that reads the block, as pasted (interactive zsh takes # for a word, not a
+# comment) or run as a file; a case; and what it does to the served copy of DIST, its folder,
+# before the verify block runs in ../dl. The last one leaves its download for the install.
+# shellcheck disable=SC2086  # the shell's words, _ for a space, split on purpose
+while read -r shell case tamper; do
   rm -rf "$srv" "$dl" "$home"; cp -a "$dist" "$srv"; mkdir "$dl"; cp -a /etc/skel "$home"
   (cd "$srv" && T=$tarball sh -c "$tamper")
   before=$(snapshot)
-  out=$(cd "$dl" && user sh ../verify.sh 2>&1) && status=0 || status=$?
+  out=$(cd "$dl" && user ${shell//_/ } <../verify.sh 2>&1) && status=0 || status=$?
   case $case in
-    good) [[ $status == 0 && $out == *"Good signature"*"$tarball: OK" ]] || fail "verify: $status, '$out'" ;;
+    good) [[ $status == 0 && $out == *"Good signature"*"$tarball: OK"* ]] || fail "verify: $status, '$out'" ;;
     *) [[ $status != 0 && $out != *OK* ]] || fail "verify with $case passed: $status, '$out'" ;;
   esac
   [[ $(snapshot) == "$before" ]] || fail "verify ($case) changed the home"
 done <<'EOF'
-missing-signature rm SHA256SUMS.asc
-tampered-tarball  printf x >>"$T"
-tampered-sums     echo >>SHA256SUMS
-both-agree        printf x >>"$T" && grep -v " $T\$" SHA256SUMS >s && sha256sum "$T" >>s && mv s SHA256SUMS
-good              :
+sh        missing-signature rm SHA256SUMS.asc
+zsh_-f_-i stale-download    cp SHA256SUMS SHA256SUMS.asc apt/key.asc "$T" ../dl && rm SHA256SUMS.asc
+bash      tampered-tarball  printf x >>"$T"
+sh        tampered-sums     echo >>SHA256SUMS
+sh        both-agree        printf x >>"$T" && grep -v " $T\$" SHA256SUMS >s && sha256sum "$T" >>s && mv s SHA256SUMS
+zsh_-f_-i good              :
 EOF
 
-# Each row: a home, whether ~/.profile puts ~/.local/bin on a login's PATH, and how it is made.
-while read -r case path setup; do
+# Each row: the shell that runs the blocks, a home, whether ~/.profile puts ~/.local/bin on a
+# login's PATH, and how the home is made.
+# shellcheck disable=SC2086  # as above
+while read -r shell case path setup; do
   rm -rf "$home"; cp -a /etc/skel "$home"; (cd "$home" && sh -c "$setup")
   before=$(snapshot)
-  (cd "$dl" && user sh ../install.sh) || fail "the install ($case) ended with $?"
+  (cd "$dl" && user ${shell//_/ } ../install.sh) || fail "the install ($case) ended with $?"
   found=$(cd "$dl" && user sh -lc 'command -v qxConsoleTicker; command -v qxelapsed' | xargs) || true
   [[ $path == no || $found == "$home/.local/bin/qxConsoleTicker $home/.local/bin/qxelapsed" ]] ||
     fail "a login after the install ($case) finds '$found'"
-  (cd "$dl" && user sh ../uninstall.sh) || fail "the uninstall ($case) ended with $?"
-  out=$(cd "$dl" && user sh ../uninstall.sh 2>&1) || fail "a second uninstall ($case) ended with $?: $out"
+  installed=$(snapshot)  # From a folder without the tarball, the uninstall fails and does nothing.
+  (cd "$work" && user ${shell//_/ } uninstall.sh) >/dev/null 2>&1 && fail "an uninstall without the tarball passed"
+  [[ $(snapshot) == "$installed" ]] || fail "an uninstall without the tarball changed the home ($case)"
+  (cd "$dl" && user ${shell//_/ } ../uninstall.sh) || fail "the uninstall ($case) ended with $?"
+  out=$(cd "$dl" && user ${shell//_/ } ../uninstall.sh 2>&1) || fail "a second uninstall ($case) ended with $?: $out"
   [[ -z $out ]] || fail "a second uninstall ($case) said '$out'"
   diff <(echo "$before") <(snapshot) || fail "the uninstall left the home changed ($case)"
 done <<'EOF'
-debian     yes :
-no-newline no  printf 'export EDITOR=vi' >.profile
-symlink    yes mkdir dots && mv .profile dots/profile && ln -s dots/profile .profile
-bin-before yes mkdir -p .local/bin
-none       no  rm .profile
+sh         debian     yes :
+bash       no-newline no  printf 'export EDITOR=vi' >.profile
+zsh        symlink    yes mkdir dots && mv .profile dots/profile && ln -s dots/profile .profile
+sh         bin-before yes mkdir -p .local/bin
+sh         private    yes mkdir -p -m 700 .local/share .local/bin
+busybox_sh none       no  rm .profile
 EOF
 echo "README: the verify block stops at each tampered file; install and uninstall leave each home as it was"
