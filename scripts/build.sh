@@ -6,7 +6,9 @@ source "$(dirname "$0")/lib.sh"
 cd "$qx_root"
 [[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH is not seconds"
 unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX  # Each tool's own flags, not the caller's.
+# Every file comes from QX_COMMIT, some through the tree, which must hold just that commit.
 [[ -n ${QX_COMMIT:-} ]] || fail "QX_COMMIT names no commit to release"
+git diff --quiet "$QX_COMMIT" -- || fail "tracked files differ from $QX_COMMIT: commit them, or release a --snapshot"
 version=$(qx_version) debver=$(qx_debversion) dist=$qx_root/build/dist work=$qx_root/build/release-work
 [[ $debver == "$version"-* ]] || fail "debian/changelog is of $debver, not of $version"
 source=$dist/qxconsoleticker-$version.tar.gz

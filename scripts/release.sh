@@ -22,23 +22,24 @@ esac
 if [[ -z ${QX_COMMIT:-} && -n ${snapshot:-} ]]; then
   git update-index -q --refresh >/dev/null || true  # Behind stale index times, stash sees nothing.
   QX_COMMIT=$(git -c user.name=release -c user.email=release stash create)
-  QX_COMMIT=${QX_COMMIT:-$(git rev-parse HEAD)}
-elif [[ -z ${QX_COMMIT:-} ]]; then
-  git diff --quiet HEAD || fail "tracked files differ from HEAD: commit them, or release a --snapshot"
-  QX_COMMIT=$(git rev-parse HEAD)
 fi
+QX_COMMIT=${QX_COMMIT:-$(git rev-parse HEAD)}
 export QX_COMMIT SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct "$QX_COMMIT")}
 scripts/build.sh
 [[ -z ${1:-} ]] || exit 0
 
 # reprotest builds as rpbuild against build/dist, in a folder of its own outside the tree, which
-# rpbuild may not reach (a clone in /root); so are the sysroots. Mounts and copies of a killed
-# run go first. Not varied: kernel (the scripts read uname -m) and domain_host (it needs sudo
-# for another user). Bookworm's sudo refuses "sudo -h localhost"; a shim drops the -h.
+# rpbuild may not reach (a clone in /root); so are the sysroots. The mounts and copies of this
+# tree's killed run, named in build/reprotest-folder, go first. Not varied: kernel (the scripts
+# read uname -m) and domain_host (it needs sudo for another user). Bookworm's sudo refuses
+# "sudo -h localhost"; a shim drops the -h.
 echo "=== reprotest ==="
-grep -o " ${TMPDIR:-/tmp}/qxconsoleticker-reprotest\.[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
-rm -rf "${TMPDIR:-/tmp}"/qxconsoleticker-reprotest.*
+if work=$(cat build/reprotest-folder 2>/dev/null); then
+  grep -o " $work/[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
+  rm -rf "$work"
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/qxconsoleticker-reprotest.XXXXXX")
+echo "$work" >build/reprotest-folder
 mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
 chmod 0755 "$work"
 chmod 0666 /dev/fuse
@@ -58,7 +59,7 @@ tar -c --exclude=./build . | tar -x -C "$work/source"
 grep -E '^Reproduc' "$work/log" || true
 # The build user goes, then what faketime left in /dev/shm under its uid; a killed run's goes with
 # the next. A failure stops the release, so nothing stays behind unsaid.
-rm -rf "$work"
+rm -rf "$work" build/reprotest-folder
 uid=$(id -u rpbuild)
 userdel rpbuild
 find /dev/shm -maxdepth 1 -uid "$uid" -exec rm -rf {} +

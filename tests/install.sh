@@ -6,7 +6,9 @@
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A user's install from BUILD keeps its two lists: the test's own start empty, and theirs return.
+mkdir "$work/lists" && find "$1" -maxdepth 1 -name 'install_*.txt' -exec mv -t "$work/lists" {} +
+trap 'rm -f "$1"/install_*.txt; cp -p "$work"/lists/* "$1" 2>/dev/null; rm -rf "$work"' EXIT
 
 qx_hardened "$1/qxConsoleTicker"
 prefix=$work/prefix
