@@ -3,7 +3,7 @@
 # (docs/development.md says what each promises), each run even when another fails. Needs root.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-dist=$qx_root/build/dist version=$(qx_version) debver=$(qx_debversion) host=$(dpkg --print-architecture)
+dist=$qx_root/build/dist host=$(dpkg --print-architecture) version=$(qx_version) debver=$(qx_debversion)
 zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour zone gives
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -13,7 +13,8 @@ trap 'rm -rf "$tmp"' EXIT
 # run, nor one killed at any point, leaves a package, mount or process in this system.
 root=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker/bookworm
 if [[ ! -d $root ]]; then
-  rm -rf "$root.part" && mkdir -p "${root%/*}"
+  rm -rf "$root.part"
+  mkdir -p "${root%/*}"
   TMPDIR=${root%/*} unshare --mount --propagation private mmdebstrap --quiet --mode=root --variant=apt \
     --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part" || fail "mmdebstrap made no root"
   mv "$root.part" "$root"
@@ -60,6 +61,8 @@ check_version() {
   head -n 1 "$native/CHANGELOG" | grep -q "^qxconsoleticker ($version) " || fail "CHANGELOG is not of $version"
   ! grep -noE '(^|[^.0-9A-Za-z])[0-9]+\.[0-9]+\.[0-9]+' "$native/README.md" | grep -vE ":.?($version|1\.1\.2023)\$" ||
     fail "README.md names another version than $version"  # 1.1.2023 is the count line's date.
+  ! grep -o "qxconsoleticker_$version-[0-9]*" "$native/README.md" | grep -vxF "qxconsoleticker_$debver" ||
+    fail "README.md names another Debian revision than $debver"
   grep -qE "^Copyright \(c\) ([0-9]{4}-)?$year " "$native/LICENSE" || fail "LICENSE does not end at $year"
   doc=$u/qxconsoleticker_${debver}_$host.deb/usr/share/doc/qxconsoleticker
   license="Copyright: $(sed -n 's/^Copyright (c) //p' "$native/LICENSE")"$'\n'"License: $(sed -n '1s/ .*//p' "$native/LICENSE")"
@@ -132,7 +135,7 @@ check_deb() {
 # Requires: /bin/sh for qxelapsed, and the C library (and its loader where that holds the stack
 # protector's guard) at versions up to 2.34, as the README promises.
 check_rpm() {
-  local target arch rpm requires
+  local target arch rpm requires others newest
   while read -r -u3 target _ _ _ _ arch _; do
     [[ $arch != - ]] || continue
     rpm=qxconsoleticker-$version-1.$arch.rpm
@@ -141,8 +144,9 @@ check_rpm() {
     [[ $(rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$dist/$rpm" | sed -n 's/^d[^ ]* //p' | xargs) == \
       "/usr/share/doc/qxconsoleticker /usr/share/licenses/qxconsoleticker" ]] || fail "$rpm claims other folders"
     requires=$(rpm -qpR "$dist/$rpm" | grep -v '^rpmlib(')
-    [[ $(grep -vE '^(/bin/sh|rtld\(GNU_HASH\)|(libc\.so\.6|ld-linux-[a-z0-9-]+\.so\.1)\((GLIBC_[0-9.]+)?\)\(64bit\))$' <<<"$requires"
-      grep -o 'GLIBC_[0-9.]*' <<<"$requires" | sort -V | tail -n 1; grep -x /bin/sh <<<"$requires") == $'GLIBC_2.34\n/bin/sh' ]] ||
+    others=$(grep -vE '^(/bin/sh|rtld\(GNU_HASH\)|(libc\.so\.6|ld-linux-[a-z0-9-]+\.so\.1)\((GLIBC_[0-9.]+)?\)\(64bit\))$' <<<"$requires")
+    newest=$(grep -o 'GLIBC_[0-9.]*' <<<"$requires" | sort -V | tail -n 1)
+    [[ -z $others && $newest == GLIBC_2.34 && $'\n'$requires$'\n' == *$'\n/bin/sh\n'* ]] ||
       fail "$rpm requires more, or less, than /bin/sh and the C library up to 2.34:" "$requires"
     [[ $(rpm -qp --qf '%{LICENSE}|%{PREFIXES}|%{DESCRIPTION}' "$dist/$rpm") == "$(qx_license)|(none)|$(qx_description)" ]] ||
       fail "$rpm: the licence, prefix or description is wrong"

@@ -17,7 +17,7 @@ extern "C" time_t time(time_t* out) {
   if (text == nullptr || end == text || *end != '\0' || errno != 0) {
     static const char kMessage[] =
         "qxConsoleTicker-testclock: QX_TEST_NOW holds no epoch seconds\n";
-    (void)write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    if (write(STDERR_FILENO, kMessage, sizeof kMessage - 1) < 0) _exit(99);  // Nothing else to do.
     _exit(99);
   }
   if (out != nullptr) *out = static_cast<time_t>(now);
