@@ -8,7 +8,7 @@ source "$(dirname "$0")/../scripts/lib.sh"
 work=$(mktemp -d)
 # A user's install from BUILD keeps its two lists: the test's own start empty, and theirs return.
 mkdir "$work/lists" && find "$1" -maxdepth 1 -name 'install_*.txt' -exec mv -t "$work/lists" {} +
-trap 'rm -f "$1"/install_*.txt; cp -p "$work"/lists/* "$1" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'rm -f "$1"/install_*.txt; cp -p "$work"/lists/* "$1" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 qx_hardened "$1/qxConsoleTicker"
 prefix=$work/prefix
