@@ -9,11 +9,13 @@ unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CXX  # Each tool's own flags, not the cal
 # Every file comes from QX_COMMIT, some through the tree, which must hold just that commit.
 [[ -n ${QX_COMMIT:-} ]] || fail "QX_COMMIT names no commit to release"
 git diff --quiet "$QX_COMMIT" -- || fail "tracked files differ from $QX_COMMIT: commit them, or release a --snapshot"
-version=$(qx_version) debver=$(qx_debversion) dist=$qx_root/build/dist work=$qx_root/build/release-work
+version=$(qx_version) debver=$(qx_debversion) dist=$qx_root/build/dist
 [[ $debver == "$version"-* ]] || fail "debian/changelog is of $debver, not of $version"
 source=$dist/qxconsoleticker-$version.tar.gz
-rm -rf "$dist" "$work"
-mkdir -p "$dist" "$work"
+rm -rf "$dist" && mkdir -p "$dist"
+# Scratch space outside the tree, which reprotest's second build reads through disorderfs, where
+# tar now and then saw a folder "change as we read it". Left behind when a channel fails.
+work=$(mktemp -d)
 
 # The commit's files, without debian/ (.gitattributes), in an archive that records its id. Neither
 # the branch, nor TZ, nor git's configuration reaches the bytes.
@@ -145,4 +147,5 @@ build_apt() {
 
 for channel in source deb rpm tarballs oci apt; do "build_$channel"; done
 qx_sums "$dist"
+rm -rf "$work"
 echo "build: every release file of $version in $dist, unsigned"

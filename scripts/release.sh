@@ -34,12 +34,13 @@ scripts/build.sh
 # read uname -m) and domain_host (it needs sudo for another user). Bookworm's sudo refuses
 # "sudo -h localhost"; a shim drops the -h.
 echo "=== reprotest ==="
-if work=$(cat build/reprotest-folder 2>/dev/null); then
-  grep -o " $work/[^ ]*" /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
+work=$(cat build/reprotest-folder 2>/dev/null) || true
+if [[ $work == "${TMPDIR:-/tmp}"/qxconsoleticker-reprotest.?????? && -d $work ]]; then
+  awk -v w="$work/" 'index($2, w) == 1 { print $2 }' /proc/mounts | sort -r | xargs -r -n1 fusermount -u 2>/dev/null || true
   rm -rf "$work"
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/qxconsoleticker-reprotest.XXXXXX")
-echo "$work" >build/reprotest-folder
+echo "$work" >build/reprotest-folder.new && mv build/reprotest-folder.new build/reprotest-folder
 mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
 chmod 0755 "$work"
 chmod 0666 /dev/fuse

@@ -5,10 +5,11 @@
 # Needs groff-base, devscripts, bash-completion, zsh and fish. Usage: tests/install.sh BUILD
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
-work=$(mktemp -d)
+build=$1 work=$(mktemp -d)
 # A user's install from BUILD keeps its two lists: the test's own start empty, and theirs return.
-mkdir "$work/lists" && find "$1" -maxdepth 1 -name 'install_*.txt' -exec mv -t "$work/lists" {} +
-trap 'rm -f "$1"/install_*.txt; cp -p "$work"/lists/* "$1" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'rm -f "$build"/install_*.txt; cp -p "$work"/lists/* "$build" 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir "$work/lists"
+find "$build" -maxdepth 1 -name 'install_*.txt' -exec mv -t "$work/lists" {} +
 
 qx_hardened "$1/qxConsoleTicker"
 prefix=$work/prefix

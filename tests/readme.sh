@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs the tarball route of README.md as printed (tests/blocks.awk), with sh, as nobody when run
-# as root, in a new home (a copy of /etc/skel), with PATH /usr/bin:/bin and a curl that fetches
-# from a copy of DIST. The verify block must stop with no "OK" when a file is tampered with or
-# missing, and leave the home as it was. For each home below, a login shell after the install
-# must find both commands where ~/.profile names ~/.local/bin, and after two uninstalls, the
-# second one silent, the home must be what it was before the install, byte for byte.
+# Runs the tarball route of README.md as printed (tests/blocks.awk), in the shells of the rows,
+# as nobody when run as root, in a new home (a copy of /etc/skel), with PATH /usr/bin:/bin and a
+# curl that fetches from a copy of DIST. The verify block must stop with no "OK" when a file is
+# tampered with or missing, and leave the home as it was. For each home below the install must
+# install, a login shell find both commands where ~/.profile names ~/.local/bin, an uninstall
+# without the tarball fail and change nothing, and after two uninstalls, the second one silent,
+# the home must be what it was before the install, byte for byte.
 # Usage: tests/readme.sh DIST
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
@@ -52,6 +53,7 @@ while read -r shell case path setup; do
   rm -rf "$home"; cp -a /etc/skel "$home"; (cd "$home" && sh -c "$setup")
   before=$(snapshot)
   (cd "$dl" && user ${shell//_/ } ../install.sh) || fail "the install ($case) ended with $?"
+  [[ -x $home/.local/bin/qxConsoleTicker && -x $home/.local/bin/qxelapsed ]] || fail "the install ($case) installed nothing"
   found=$(cd "$dl" && user sh -lc 'command -v qxConsoleTicker; command -v qxelapsed' | xargs) || true
   [[ $path == no || $found == "$home/.local/bin/qxConsoleTicker $home/.local/bin/qxelapsed" ]] ||
     fail "a login after the install ($case) finds '$found'"
