@@ -129,7 +129,12 @@ check_deb() {
   mkdir -p "$tmp/adt/up$tmp"
   TMPDIR=$tmp in_root "$tmp/adt" autopkgtest "$dist/qxconsoleticker_${debver}_$host.deb" "$tmp/source" \
     -- chroot "$tmp/adt/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed"; }
-  echo "lintian clean; autopkgtest: $(grep -m1 -E '^[a-z]+ +PASS' "$tmp/adt.log")"
+  # piuparts, as Debian runs it on every package, in a copy of the throwaway root whose mounts
+  # die with their namespace: install, purge, nothing left behind, no other package's file touched.
+  unshare --mount --propagation private piuparts --existing-chroot="$root" --distribution=bookworm \
+    --no-upgrade-test "$dist/qxconsoleticker_${debver}_$host.deb" >"$tmp/piuparts.log" 2>&1 ||
+    { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed"; }
+  echo "lintian clean; autopkgtest: $(grep -m1 -E '^[a-z]+ +PASS' "$tmp/adt.log"); piuparts: install and purge leave nothing"
 }
 
 # Requires: /bin/sh for qxelapsed, and the C library (and its loader where that holds the stack
