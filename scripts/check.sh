@@ -8,23 +8,26 @@ zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour z
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# A throwaway Debian 12, made once by mmdebstrap (under unshare: a kill leaves no mount). in_root
-# DIR COMMAND... overlays DIR/up on it at DIR/root in mount and pid namespaces of its own: no
-# run, nor one killed at any point, leaves a package, mount or process in this system.
-root=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker/bookworm
-if [[ ! -d $root ]]; then
-  rm -rf "$root.part"
-  mkdir -p "${root%/*}"
-  TMPDIR=${root%/*} unshare --mount --propagation private mmdebstrap --quiet --mode=root --variant=apt \
-    --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr bookworm "$root.part" || fail "mmdebstrap made no root"
-  mv "$root.part" "$root"
-fi
+# Throwaway roots of Debian 12 and 13, each made once by mmdebstrap (under unshare: a kill leaves
+# no mount). in_root SUITE DIR COMMAND... overlays DIR/up on SUITE's root at DIR/root in mount and
+# pid namespaces of its own: no run, nor one killed at any point, leaves a package, mount or
+# process in this system. The packages are built on Debian 12, so that their libc6 floor holds.
+roots=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker suites=(bookworm trixie)
+for suite in "${suites[@]}"; do
+  [[ ! -d $roots/$suite ]] || continue
+  rm -rf "$roots/$suite.part"
+  mkdir -p "$roots"
+  TMPDIR=$roots unshare --mount --propagation private mmdebstrap --quiet --mode=root --variant=apt \
+    --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr "$suite" "$roots/$suite.part" ||
+    fail "mmdebstrap made no $suite root"
+  mv "$roots/$suite.part" "$roots/$suite"
+done
 in_root() {
-  mkdir -p "$1"/{up/etc/apt,work,root} && : >"$1/up/etc/apt/sources.list"
+  mkdir -p "$2"/{up/etc/apt,work,root} && : >"$2/up/etc/apt/sources.list"
   unshare --mount --propagation private --pid --fork --kill-child sh -euc '
     mount -t overlay overlay -o "lowerdir=$0,upperdir=$1/up,workdir=$1/work" "$1/root"
     for f in null zero full random urandom; do mount --bind "/dev/$f" "$1/root/dev/$f"; done
-    mount -t proc proc "$1/root/proc" && shift && exec "$@"' "$root" "$@"
+    mount -t proc proc "$1/root/proc" && shift && exec "$@"' "$roots/$1" "${@:2}"
 }
 # Keys and an rpm database of their own: apt/key.asc is the only key trusted.
 export HOME=$tmp GNUPGHOME=$tmp/gnupg && mkdir -m 700 "$GNUPGHOME" && echo "%_dbpath $tmp/rpmdb" >"$tmp/.rpmmacros"
@@ -126,15 +129,19 @@ check_deb() {
   # The source tree as built (debian/files), so that autopkgtest needs no build tools in the root.
   dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/source" >/dev/null 2>&1 || fail "dpkg-source -x failed"
   touch "$tmp/source/debian/files"
-  mkdir -p "$tmp/adt/up$tmp"
-  TMPDIR=$tmp in_root "$tmp/adt" autopkgtest "$dist/qxconsoleticker_${debver}_$host.deb" "$tmp/source" \
-    -- chroot "$tmp/adt/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed"; }
-  # piuparts, as Debian runs it on every package, in a copy of the throwaway root whose mounts
-  # die with their namespace: install, purge, nothing left behind, no other package's file touched.
-  unshare --mount --propagation private piuparts --existing-chroot="$root" --distribution=bookworm \
-    --no-upgrade-test "$dist/qxconsoleticker_${debver}_$host.deb" >"$tmp/piuparts.log" 2>&1 ||
-    { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed"; }
-  echo "lintian clean; autopkgtest: $(grep -m1 -E '^[a-z]+ +PASS' "$tmp/adt.log"); piuparts: install and purge leave nothing"
+  # On each suite, autopkgtest; then piuparts, as Debian runs it on every package, in a copy of the
+  # root whose mounts die with their namespace: install, purge, nothing left behind, no other
+  # package's file touched. The root holds apt-utils for autopkgtest, whose apt-extracttemplates
+  # leaves debconf's tmp.ci folder after any install.
+  for suite in "${suites[@]}"; do
+    mkdir -p "$tmp/adt-$suite/up$tmp"
+    TMPDIR=$tmp in_root "$suite" "$tmp/adt-$suite" autopkgtest "$dist/qxconsoleticker_${debver}_$host.deb" "$tmp/source" \
+      -- chroot "$tmp/adt-$suite/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed on $suite"; }
+    unshare --mount --propagation private piuparts --existing-chroot="$roots/$suite" --distribution="$suite" \
+      --ignore=/var/cache/debconf/tmp.ci/ --no-upgrade-test "$dist/qxconsoleticker_${debver}_$host.deb" >"$tmp/piuparts.log" 2>&1 ||
+      { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed on $suite"; }
+  done
+  echo "lintian clean; on ${suites[*]}, autopkgtest passes and piuparts finds nothing left behind"
 }
 
 # Requires: /bin/sh for qxelapsed, and the C library (and its loader where that holds the stack
@@ -164,27 +171,30 @@ check_rpm() {
   echo "rpm: the listed files and folders, Requires up to GLIBC_2.34, the facts; rpmlint clean"
 }
 
-# As a user's apt sees the repository, in the throwaway root: apt verifies it with key.asc alone
+# As a user's apt sees the repository, in each throwaway root: apt verifies it with key.asc alone
 # (signed-by) and gives DIST's very files for every arch and the source; any warning fails, as
 # apt's status stays 0 for some. Then the package installs, runs and purges.
 check_apt() {
-  mkdir -p "$tmp/inst/up/srv" && cp -a "$dist" "$tmp/inst/up/srv/"
-  in_root "$tmp/inst" chroot "$tmp/inst/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
-    sh -euc 'cd /tmp
-    printf "%s [signed-by=/srv/dist/apt/key.asc] file:/srv/dist/apt stable main\n" deb deb-src >/etc/apt/sources.list
-    apt-get -o APT::Architectures="$0" update >log 2>&1 || true
-    grep "^[WE]:" log && exit 1
-    ls /var/lib/apt/lists/*_InRelease
-    for arch in $(echo "$0" | tr , " "); do apt-get -q -o APT::Architectures="$0" download "qxconsoleticker:$arch"; done
-    apt-get -q source --download-only qxconsoleticker
-    for f in *.deb *.dsc *.tar.*; do cmp "$f" "/srv/dist/$f"; done
-    apt-get -qq -o Dpkg::Use-Pty=0 install qxconsoleticker >/dev/null
-    status=0 && out=$(qxConsoleTicker -b1) || status=$?
-    [ "$(echo "$out" | tail -n 1)" = "Returning Exit Code $status (byte 1)" ]
-    apt-get -qq -o Dpkg::Use-Pty=0 purge qxconsoleticker >/dev/null
-    ! command -v qxConsoleTicker' \
-    "$(qx_targets | awk '{ print $2 }' | paste -sd ,)" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; fail "apt failed"; }
-  echo "apt: verified with key.asc alone, DIST's very files for every arch and the source; installs, runs, purges"
+  local suite
+  for suite in "${suites[@]}"; do
+    mkdir -p "$tmp/inst-$suite/up/srv" && cp -a "$dist" "$tmp/inst-$suite/up/srv/"
+    in_root "$suite" "$tmp/inst-$suite" chroot "$tmp/inst-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+      sh -euc 'cd /tmp
+      printf "%s [signed-by=/srv/dist/apt/key.asc] file:/srv/dist/apt stable main\n" deb deb-src >/etc/apt/sources.list
+      apt-get -o APT::Architectures="$0" update >log 2>&1 || true
+      grep "^[WE]:" log && exit 1
+      ls /var/lib/apt/lists/*_InRelease
+      for arch in $(echo "$0" | tr , " "); do apt-get -q -o APT::Architectures="$0" download "qxconsoleticker:$arch"; done
+      apt-get -q source --download-only qxconsoleticker
+      for f in *.deb *.dsc *.tar.*; do cmp "$f" "/srv/dist/$f"; done
+      apt-get -qq -o Dpkg::Use-Pty=0 install qxconsoleticker >/dev/null
+      status=0 && out=$(qxConsoleTicker -b1) || status=$?
+      [ "$(echo "$out" | tail -n 1)" = "Returning Exit Code $status (byte 1)" ]
+      apt-get -qq -o Dpkg::Use-Pty=0 purge qxconsoleticker >/dev/null
+      ! command -v qxConsoleTicker' \
+      "$(qx_targets | awk '{ print $2 }' | paste -sd ,)" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; fail "apt failed on $suite"; }
+  done
+  echo "apt, on ${suites[*]}: verified with key.asc alone, DIST's very files for every arch and the source; installs, runs, purges"
 }
 
 # skopeo picks each image by the platform of its binary's ELF header, read apart from
