@@ -11,7 +11,8 @@ trap 'rm -rf "$tmp"' EXIT
 # Throwaway roots of Debian 12 and 13, each made once by mmdebstrap (under unshare: a kill leaves
 # no mount). in_root SUITE DIR COMMAND... overlays DIR/up on SUITE's root at DIR/root in mount and
 # pid namespaces of its own: no run, nor one killed at any point, leaves a package, mount or
-# process in this system. The packages are built on Debian 12, so that their libc6 floor holds.
+# process in this system. Its apt sees no archive unless DIR/up brings a sources.list. The
+# packages are built on Debian 12, so that their libc6 floor holds.
 roots=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker suites=(bookworm trixie)
 for suite in "${suites[@]}"; do
   [[ ! -d $roots/$suite ]] || continue
@@ -23,7 +24,8 @@ for suite in "${suites[@]}"; do
   mv "$roots/$suite.part" "$roots/$suite"
 done
 in_root() {
-  mkdir -p "$2"/{up/etc/apt,work,root} && : >"$2/up/etc/apt/sources.list"
+  mkdir -p "$2"/{up/etc/apt,work,root}
+  [[ -e $2/up/etc/apt/sources.list ]] || : >"$2/up/etc/apt/sources.list"
   unshare --mount --propagation private --pid --fork --kill-child sh -euc '
     mount -t overlay overlay -o "lowerdir=$0,upperdir=$1/up,workdir=$1/work" "$1/root"
     for f in null zero full random urandom; do mount --bind "/dev/$f" "$1/root/dev/$f"; done
@@ -140,8 +142,17 @@ check_deb() {
     unshare --mount --propagation private piuparts --existing-chroot="$roots/$suite" --distribution="$suite" \
       --ignore=/var/cache/debconf/tmp.ci/ --no-upgrade-test "$dist/qxconsoleticker_${debver}_$host.deb" >"$tmp/piuparts.log" 2>&1 ||
       { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed on $suite"; }
+    # The source package as a build machine builds it: in the root with its Build-Depends alone,
+    # its tests on, and no warning in the log.
+    mkdir -p "$tmp/build-$suite/up/etc/apt" && cp "$roots/$suite/etc/apt/sources.list" "$tmp/build-$suite/up/etc/apt/"
+    dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/build-$suite/up/src" >/dev/null 2>&1
+    in_root "$suite" "$tmp/build-$suite" chroot "$tmp/build-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+      DEBIAN_FRONTEND=noninteractive sh -euc 'cd /src && apt-get -qq update && apt-get -qq -y build-dep ./ >/dev/null &&
+      dpkg-buildpackage -us -uc -b' >"$tmp/build.log" 2>&1 || { tail -n 40 "$tmp/build.log"; fail "no build on $suite"; }
+    ! grep -i warning "$tmp/build.log" || fail "the build on $suite warns"
+    grep -q '^100% tests passed' "$tmp/build.log" || fail "the build on $suite ran no tests"
   done
-  echo "lintian clean; on ${suites[*]}, autopkgtest passes and piuparts finds nothing left behind"
+  echo "lintian clean; on ${suites[*]}: autopkgtest, piuparts, and the build from its Build-Depends alone, tests on"
 }
 
 # Requires: /bin/sh for qxelapsed, and the C library (and its loader where that holds the stack
