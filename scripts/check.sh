@@ -8,29 +8,10 @@ zone=Asia/Kathmandu  # +05:45, a time of day that neither UTC nor a whole-hour z
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# Throwaway roots of Debian 12 and 13, each made once by mmdebstrap (under unshare: a kill leaves
-# no mount). in_root SUITE DIR COMMAND... overlays DIR/up on SUITE's root at DIR/root in mount and
-# pid namespaces of its own: no run, nor one killed at any point, leaves a package, mount or
-# process in this system. Its apt sees no archive unless DIR/up brings a sources.list. The
-# packages are built on Debian 12, so that their libc6 floor holds.
-roots=${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker suites=(bookworm trixie)
-for suite in "${suites[@]}"; do
-  [[ ! -d $roots/$suite ]] || continue
-  rm -rf "$roots/$suite.part"
-  mkdir -p "$roots"
-  TMPDIR=$roots unshare --mount --propagation private mmdebstrap --quiet --mode=root --variant=apt \
-    --include=apt-utils --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr "$suite" "$roots/$suite.part" ||
-    fail "mmdebstrap made no $suite root"
-  mv "$roots/$suite.part" "$roots/$suite"
-done
-in_root() {
-  mkdir -p "$2"/{up/etc/apt,work,root}
-  [[ -e $2/up/etc/apt/sources.list ]] || : >"$2/up/etc/apt/sources.list"
-  unshare --mount --propagation private --pid --fork --kill-child sh -euc '
-    mount -t overlay overlay -o "lowerdir=$0,upperdir=$1/up,workdir=$1/work" "$1/root"
-    for f in null zero full random urandom; do mount --bind "/dev/$f" "$1/root/dev/$f"; done
-    mount -t proc proc "$1/root/proc" && shift && exec "$@"' "$roots/$1" "${@:2}"
-}
+# Debian 12 and 13 as a user's system holds them, where the packages install and run. The
+# packages are built on Debian 12 (build.sh), so that their libc6 floor holds.
+suites=(bookworm trixie)
+for suite in "${suites[@]}"; do qx_make_root "$suite" "$suite" --variant=apt --include=apt-utils; done
 # Keys and an rpm database of their own: apt/key.asc is the only key trusted.
 export HOME=$tmp GNUPGHOME=$tmp/gnupg && mkdir -m 700 "$GNUPGHOME" && echo "%_dbpath $tmp/rpmdb" >"$tmp/.rpmmacros"
 rpmkeys --import "$dist/apt/key.asc" || echo "apt/key.asc is no key" >&2  # check_signatures fails then.
@@ -116,17 +97,26 @@ check_tarballs() {
 }
 
 check_deb() {
-  local target arch deb
+  local target arch triplet deb
+  # The end-to-end table, driven from this machine, on each .deb's own binary at frozen instants:
+  # under qemu-user with the C library it was built for, the test clock built for its target
+  # with the 64-bit time_t of every build (CMakeLists.txt).
+  cmake -S "$qx_root" -B "$tmp/tests" -DBUILD_TESTING=ON --log-level=WARNING >/dev/null
+  cmake --build "$tmp/tests" --target qx_tests -j2 >/dev/null
   lintian --pedantic --display-info --display-experimental "$dist/qxconsoleticker_$debver"{.dsc,_*.deb} 2>&1 |
     grep -v '^running with root privileges' >"$tmp/lintian.log" || true
   [[ -s $tmp/lintian.log ]] && { cat "$tmp/lintian.log"; fail "lintian tags that debian/ does not accept"; }
-  while read -r -u3 target arch _; do
+  while read -r -u3 target arch triplet _; do
     deb=qxconsoleticker_${debver}_$arch.deb
     dpkg-deb --fsys-tarfile "$dist/$deb" | tar -tv --numeric-owner | qx_listing ./usr/ | qx_compare "$deb" deb
     [[ $(dpkg-deb -f "$dist/$deb" Depends) == "libc6 (>= 2.34)" ]] || fail "$deb: Depends is not libc6 (>= 2.34)"
     zcmp "$u/$deb/usr/share/doc/qxconsoleticker/changelog.gz" "$native/CHANGELOG" || fail "$deb: not CHANGELOG"
     # shellcheck disable=SC2046  # the emulator's words
     qx_hardened "$u/$deb/usr/bin/qxConsoleTicker" $(emulator "$target")
+    "$triplet-g++" -shared -fPIC -O2 -D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64 -o "$tmp/clock-$arch.so" "$qx_root/tests/testclock.cpp"
+    QX_TICKER=$u/$deb/usr/bin/qxConsoleTicker QX_EMULATOR=$(emulator "$target") QX_PRELOAD=$tmp/clock-$arch.so \
+      "$tmp/tests/tests/qx_tests" --gtest_filter='EndToEnd.*' --gtest_brief=1 >"$tmp/e2e.log" 2>&1 ||
+      { cat "$tmp/e2e.log"; fail "$deb: the end-to-end table fails"; }
   done 3< <(qx_targets)
   # The source tree as built (debian/files), so that autopkgtest needs no build tools in the root.
   dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/source" >/dev/null 2>&1 || fail "dpkg-source -x failed"
@@ -137,22 +127,23 @@ check_deb() {
   # leaves debconf's tmp.ci folder after any install.
   for suite in "${suites[@]}"; do
     mkdir -p "$tmp/adt-$suite/up$tmp"
-    TMPDIR=$tmp in_root "$suite" "$tmp/adt-$suite" autopkgtest "$dist/qxconsoleticker_${debver}_$host.deb" "$tmp/source" \
+    TMPDIR=$tmp qx_in_root "$suite" "$tmp/adt-$suite" autopkgtest "$dist/qxconsoleticker_${debver}_$host.deb" "$tmp/source" \
       -- chroot "$tmp/adt-$suite/root" >"$tmp/adt.log" 2>&1 || { cat "$tmp/adt.log"; fail "autopkgtest failed on $suite"; }
-    unshare --mount --propagation private piuparts --existing-chroot="$roots/$suite" --distribution="$suite" \
+    unshare --mount --propagation private piuparts --existing-chroot="$qx_roots/$suite" --distribution="$suite" \
       --ignore=/var/cache/debconf/tmp.ci/ --no-upgrade-test "$dist/qxconsoleticker_${debver}_$host.deb" >"$tmp/piuparts.log" 2>&1 ||
       { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed on $suite"; }
-    # The source package as a build machine builds it: in the root with its Build-Depends alone,
-    # its tests on, and no warning in the log.
-    mkdir -p "$tmp/build-$suite/up/etc/apt" && cp "$roots/$suite/etc/apt/sources.list" "$tmp/build-$suite/up/etc/apt/"
+    # The source package as Debian 13's build machine builds it (Debian 12's, build.sh): in the
+    # root with its Build-Depends alone, its tests on, and no warning in the log.
+    [[ $suite != bookworm ]] || continue
+    mkdir -p "$tmp/build-$suite/up/etc/apt" && cp "$qx_roots/$suite/etc/apt/sources.list" "$tmp/build-$suite/up/etc/apt/"
     dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/build-$suite/up/src" >/dev/null 2>&1
-    in_root "$suite" "$tmp/build-$suite" chroot "$tmp/build-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    qx_in_root "$suite" "$tmp/build-$suite" chroot "$tmp/build-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
       DEBIAN_FRONTEND=noninteractive sh -euc 'cd /src && apt-get -qq update && apt-get -qq -y build-dep ./ >/dev/null &&
       dpkg-buildpackage -us -uc -b' >"$tmp/build.log" 2>&1 || { tail -n 40 "$tmp/build.log"; fail "no build on $suite"; }
     ! grep -i warning "$tmp/build.log" || fail "the build on $suite warns"
     grep -q '^100% tests passed' "$tmp/build.log" || fail "the build on $suite ran no tests"
   done
-  echo "lintian clean; on ${suites[*]}: autopkgtest, piuparts, and the build from its Build-Depends alone, tests on"
+  echo "lintian clean; each .deb's binary at frozen instants; on ${suites[*]}: autopkgtest, piuparts; on trixie, the build from its Build-Depends alone, tests on"
 }
 
 # Requires: /bin/sh for qxelapsed, and the C library (and its loader where that holds the stack
@@ -189,7 +180,7 @@ check_apt() {
   local suite
   for suite in "${suites[@]}"; do
     mkdir -p "$tmp/inst-$suite/up/srv" && cp -a "$dist" "$tmp/inst-$suite/up/srv/"
-    in_root "$suite" "$tmp/inst-$suite" chroot "$tmp/inst-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
+    qx_in_root "$suite" "$tmp/inst-$suite" chroot "$tmp/inst-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
       sh -euc 'cd /tmp
       printf "%s [signed-by=/srv/dist/apt/key.asc] file:/srv/dist/apt stable main\n" deb deb-src >/etc/apt/sources.list
       apt-get -o APT::Architectures="$0" update >log 2>&1 || true

@@ -9,6 +9,44 @@ qx_sysroots=${QX_SYSROOTS:-$qx_root/build/sysroot}
 
 fail() { echo "${0##*/}: $*" >&2; exit 1; }
 
+# Throwaway Debian roots, each made once into qx_roots by mmdebstrap and then only read.
+qx_roots=${QX_ROOTS:-${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker}
+
+# qx_make_root NAME SUITE MMDEBSTRAP-OPTION...: qx_roots/NAME, unless it is there; a killed run
+# leaves no mount (unshare) and no half root.
+qx_make_root() {
+  [[ ! -d $qx_roots/$1 ]] || return 0
+  rm -rf "$qx_roots/$1.part" && mkdir -p "$qx_roots"
+  TMPDIR=$qx_roots unshare --mount --propagation private mmdebstrap --quiet --mode=root "${@:3}" \
+    --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr "$2" "$qx_roots/$1.part" || fail "mmdebstrap made no $1 root"
+  mv "$qx_roots/$1.part" "$qx_roots/$1"
+}
+
+# qx_in_root ROOT DIR COMMAND...: COMMAND with DIR/root an overlay of qx_roots/ROOT that writes to
+# DIR/up, in user, mount and pid namespaces of its own: no run, nor one killed at any point,
+# leaves a package, mount, process or binfmt_misc entry in this system. The user namespace maps
+# the ids 0-65535 onto themselves, as a root's packages need, once it exists. Its apt sees no
+# archive unless DIR/up brings a sources.list. Its own binfmt_misc runs i386 programs by qemu-user
+# (this kernel runs none, and Debian's qemu registers none on amd64); P keeps their argument 0.
+qx_in_root() {
+  local pid magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  mkdir -p "$2"/{up/etc/apt,work,root}
+  [[ -e $2/up/etc/apt/sources.list ]] || : >"$2/up/etc/apt/sources.list"
+  unshare --user --mount --propagation private --pid --fork --kill-child sh -euc '
+    until grep -q . /proc/self/uid_map; do sleep 0.01; done
+    mount -t overlay overlay -o "lowerdir=$0,upperdir=$1/up,workdir=$1/work,userxattr" "$1/root"
+    for f in null zero full random urandom; do mount --bind "/dev/$f" "$1/root/dev/$f"; done
+    mount -t proc proc "$1/root/proc"
+    mount -t binfmt_misc binfmt_misc "$1/root/proc/sys/fs/binfmt_misc"
+    printf "%s\n" "$2" >"$1/root/proc/sys/fs/binfmt_misc/register"
+    shift 2 && exec "$@"' "$qx_roots/$1" "$2" ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:PF" "${@:3}" &
+  pid=$!
+  until [[ $(readlink "/proc/$pid/ns/user") != "$(readlink /proc/self/ns/user)" ]]; do sleep 0.01; done
+  { echo 0 0 65536 >"/proc/$pid/uid_map" && echo 0 0 65536 >"/proc/$pid/gid_map"; } || kill "$pid"
+  wait "$pid"
+}
+
 # The version from project(); summary, description and maintainer from debian/control; the
 # licence's SPDX name from LICENSE.
 qx_version() { sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt"; }

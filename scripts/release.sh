@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The release, in four steps:
 #   1. build.sh   every release file, unsigned, into build/dist/;
-#   2. reprotest  builds them once more, varying user, umask, locale, TZ, build path, file
+#   2. reprotest  builds them once more, varying umask, locale, TZ, build path, file
 #                 order, time and more, and fails unless build/dist is the same byte for byte;
 #   3. sign.sh    signs the RPMs, the APT repository and SHA256SUMS with one key;
 #   4. check.sh   checks build/dist in a copy of the tree whose build/ holds nothing else.
 # A release is of a commit, QX_COMMIT: HEAD, refused while a tracked file differs from it, or
 # with --snapshot a commit of the tree as it stands. SOURCE_DATE_EPOCH is that commit's time
 # unless set. Needs every target of cmake/targets.txt (scripts/sysroot.sh), what .ci/run
-# installs, and root for steps 2 and 4.
+# installs, and root.
 # Usage: scripts/release.sh [--snapshot] [--build-only | --check-only]   (step 1 or step 4 alone)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -28,11 +28,10 @@ export QX_COMMIT SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%c
 scripts/build.sh
 [[ -z ${1:-} ]] || exit 0
 
-# reprotest builds as rpbuild against build/dist, in a folder of its own outside the tree, which
-# rpbuild may not reach (a clone in /root); so are the sysroots. The mounts and copies of this
-# tree's killed run, named in build/reprotest-folder, go first. Not varied: kernel (the scripts
-# read uname -m) and domain_host (it needs sudo for another user). Bookworm's sudo refuses
-# "sudo -h localhost"; a shim drops the -h.
+# reprotest builds against build/dist in a folder of its own outside the tree. The mounts and
+# copies of this tree's killed run, named in build/reprotest-folder, go first. Not varied: kernel
+# (the scripts read uname -m), domain_host and user_group: the .debs build in namespaces of root's
+# own (build.sh).
 echo "=== reprotest ==="
 work=$(cat build/reprotest-folder 2>/dev/null) || true
 if [[ $work == "${TMPDIR:-/tmp}"/qxconsoleticker-reprotest.?????? && -d $work ]]; then
@@ -41,29 +40,17 @@ if [[ $work == "${TMPDIR:-/tmp}"/qxconsoleticker-reprotest.?????? && -d $work ]]
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/qxconsoleticker-reprotest.XXXXXX")
 echo "$work" >build/reprotest-folder.new && mv build/reprotest-folder.new build/reprotest-folder
-mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/shim" "$work/source"
-chmod 0755 "$work"
-chmod 0666 /dev/fuse
-getent passwd rpbuild >/dev/null || useradd --system --user-group --no-create-home rpbuild
-printf '#!/bin/sh\n[ "$1 $2" != "-h localhost" ] || shift 2\nexec /usr/bin/sudo "$@"\n' >"$work/shim/sudo"
-chmod +x "$work/shim/sudo"
-chmod 1777 "$work/tmp"
+mkdir -p "$work/control/source-root/build" "$work/tmp" "$work/source"
 cp -a build/dist "$work/control/source-root/build/"
-cp -a "$qx_sysroots" "$work/sysroot"
 tar -c --exclude=./build . | tar -x -C "$work/source"
-(cd "$work/source" && TMPDIR=$work/tmp PATH=$work/shim:$PATH reprotest --verbosity 1 \
-  --vary=-kernel,-domain_host,user_group.available+=rpbuild:rpbuild,time.faketimes+=+398days+7hours \
+(cd "$work/source" && TMPDIR=$work/tmp reprotest --verbosity 1 \
+  --vary=-kernel,-domain_host,-user_group,time.faketimes+=+398days+7hours \
   --control-build "$work/control" --store-dir "$work/out" \
-  -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_COMMIT=%q QX_SYSROOTS=%q scripts/release.sh --build-only' \
-    "$SOURCE_DATE_EPOCH" "$QX_COMMIT" "$work/sysroot")" \
+  -c "$(printf 'SOURCE_DATE_EPOCH=%q QX_COMMIT=%q QX_SYSROOTS=%q QX_ROOTS=%q scripts/release.sh --build-only' \
+    "$SOURCE_DATE_EPOCH" "$QX_COMMIT" "$qx_sysroots" "$qx_roots")" \
   . build/dist) >"$work/log" 2>&1 || { tail -n 60 "$work/log" >&2; fail "reprotest: see $work/log"; }
 grep -E '^Reproduc' "$work/log" || true
-# The build user goes, then what faketime left in /dev/shm under its uid; a killed run's goes with
-# the next. A failure stops the release, so nothing stays behind unsaid.
 rm -rf "$work" build/reprotest-folder
-uid=$(id -u rpbuild)
-userdel rpbuild
-find /dev/shm -maxdepth 1 -uid "$uid" -exec rm -rf {} +
 
 echo "=== sign ===" && scripts/sign.sh
 copy=$(mktemp -d)

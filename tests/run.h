@@ -2,7 +2,7 @@
 // error and exit status out. The environment picks the build, so that CTest runs the same
 // tables on every build: QX_TICKER, the binary (this build's by default), whose clock reads
 // QX_TEST_NOW from the test clock (tests/testclock.cpp) in QX_PRELOAD or linked in; QX_EMULATOR,
-// qemu-user.
+// qemu-user and its options, found on PATH.
 #pragma once
 
 #include <fcntl.h>
@@ -13,7 +13,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,9 +46,10 @@ const std::string kBanner =
 // In UTC the count at kT is 0x01020304, so every byte differs.
 constexpr long long kT = 1689440260;
 
-// Runs path with exactly this argument vector (argument 0 included) and environment. With
-// stdoutPath, standard output goes to that file, is closed when the path is empty, or is a pipe
-// whose reader has left when it is "|". SIGPIPE takes its default action, as in a shell.
+// Runs path, found on PATH when it holds no slash, with exactly this argument vector (argument 0
+// included) and environment. With stdoutPath, standard output goes to that file, is closed when
+// the path is empty, or is a pipe whose reader has left when it is "|". SIGPIPE takes its
+// default action, as in a shell.
 inline Result runProcess(const char* path, const Strings& args, const Strings& env,
                          const char* stdoutPath = nullptr) {
   std::vector<char*> argv, envp;
@@ -67,7 +70,7 @@ inline Result runProcess(const char* path, const Strings& args, const Strings& e
       close(STDOUT_FILENO);
       if (*stdoutPath != '\0' && open(stdoutPath, O_WRONLY) != STDOUT_FILENO) _exit(126);
     }
-    execve(path, argv.data(), envp.data());
+    execvpe(path, argv.data(), envp.data());
     _exit(127);
   }
   int status = 0;
@@ -91,8 +94,11 @@ inline std::string fromEnv(const char* name, const char* fallback = "") {
 // such as TZ.
 inline Result runTickerAt(long long epoch, Strings args, Strings env,
                           const char* stdoutPath = nullptr) {
-  static const std::string ticker = fromEnv("QX_TICKER", QX_TICKER),
-                           emulator = fromEnv("QX_EMULATOR");
+  static const std::string ticker = fromEnv("QX_TICKER", QX_TICKER);
+  static const Strings emulator = [] {
+    std::istringstream words(fromEnv("QX_EMULATOR"));
+    return Strings(std::istream_iterator<std::string>(words), {});
+  }();
   // A static build's sibling has the clock linked in and ignores LD_PRELOAD.
   env.insert(
       env.end(),
@@ -101,8 +107,9 @@ inline Result runTickerAt(long long epoch, Strings args, Strings env,
   // qemu-user's -0 passes argument 0 on; with no argument 0 at all it passes the path.
   const std::string name = args.empty() ? ticker : args[0];
   if (!args.empty()) args.erase(args.begin());
-  args.insert(args.begin(), {emulator, "-0", name, ticker});
-  return runProcess(emulator.c_str(), args, env, stdoutPath);
+  args.insert(args.begin(), {"-0", name, ticker});
+  args.insert(args.begin(), emulator.begin(), emulator.end());
+  return runProcess(emulator[0].c_str(), args, env, stdoutPath);
 }
 
 }  // namespace qx_test
