@@ -26,22 +26,22 @@ build_source() {
 
 # The commit's debian/, with modes that ignore the umask, built as Debian's build machines build
 # it: in an overlay of Debian 12's build root that holds the cross compilers, as sbuild brings
-# them, and gets the Build-Depends alone (apt-get build-dep), at this folder's path, with TZ the
-# only variable that reaches it. amd64 builds natively and i386 as a cross build, each with its
+# them, and gets the Build-Depends alone (apt-get build-dep), in a folder named as this build's
+# scratch, with TZ the only variable that reaches it. amd64 builds natively and i386 as a cross build, each with its
 # tests, which i386 runs as an i386 machine would (qx_in_root); the others are cross builds
 # without. A foreign arch's shlibs come from scripts/sysroot.sh. A log fails on any warning, on
 # tests that did not all pass, and where blhc finds Debian's flags missing.
 build_deb() {
-  local dir=$work/deb-root tested=i386 host arch log
+  local dir=$work/deb-root tested=i386 in=/build/${work##*/} host arch log
   host=$(dpkg --print-architecture)
   qx_make_root build bookworm --variant=buildd --architectures="$(qx_targets | awk '{ print $2 }' | paste -sd ,)" \
     --include="$(qx_targets | awk -v h="$host" '$2 != h { printf "crossbuild-essential-%s,", $2 }')libstdc++6:$tested"
-  mkdir -p "$dir/up$work/deb" "$dir/up/etc/apt" && cp "$qx_roots/build/etc/apt/sources.list" "$dir/up/etc/apt/"
+  mkdir -p "$dir/up$in" "$dir/up/etc/apt" && cp "$qx_roots/build/etc/apt/sources.list" "$dir/up/etc/apt/"
   cp -a "$qx_sysroots" "$dir/up/sysroot"
-  cp "$source" "$dir/up$work/deb/qxconsoleticker_$version.orig.tar.gz"
-  tar -xzf "$source" -C "$dir/up$work/deb"
-  git archive --prefix=debian/ "$QX_COMMIT:debian" | tar -x -C "$dir/up$work/deb/qxconsoleticker-$version"
-  chmod -R u=rwX,go=rX "$dir/up$work/deb/qxconsoleticker-$version/debian"
+  cp "$source" "$dir/up$in/qxconsoleticker_$version.orig.tar.gz"
+  tar -xzf "$source" -C "$dir/up$in"
+  git archive --prefix=debian/ "$QX_COMMIT:debian" | tar -x -C "$dir/up$in/qxconsoleticker-$version"
+  chmod -R u=rwX,go=rX "$dir/up$in/qxconsoleticker-$version/debian"
   qx_targets | awk -v h="$host" -v t="$tested" '{ print $2, ($2 == h ? "-" : $2 == t ? "cross" : "cross,nocheck") }' |
     qx_in_root build "$dir" chroot "$dir/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
       ${TZ+"TZ=$TZ"} sh -euc 'cd "$0" && apt-get -qq update
@@ -50,14 +50,14 @@ build_deb() {
         apt-get -qq -y "$@" build-dep ./ >/dev/null
         [ "$profile" = - ] || export QX_SYSROOT=/sysroot/$arch
         dpkg-buildpackage -us -uc -J2 "$@" >"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
-      done' "$work/deb/qxconsoleticker-$version" >&2 || fail "the .debs did not build"
+      done' "$in/qxconsoleticker-$version" >&2 || fail "the .debs did not build"
   while read -r -u3 _ arch _; do
-    log=$dir/up$work/deb/build-$arch.log
+    log=$dir/up$in/build-$arch.log
     blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
     ! grep -i warning "$log" || fail "the $arch build warns"
     [[ $arch != "$host" && $arch != "$tested" ]] || grep -q '^100% tests passed' "$log" || fail "the $arch build ran no tests"
   done 3< <(qx_targets)
-  cp "$dir/up$work/deb/qxconsoleticker_$version.orig.tar.gz" "$dir/up$work/deb/qxconsoleticker_$debver"{.dsc,.debian.tar.xz,_*.deb} "$dist/"
+  cp "$dir/up$in/qxconsoleticker_$version.orig.tar.gz" "$dir/up$in/qxconsoleticker_$debver"{.dsc,.debian.tar.xz,_*.deb} "$dist/"
 }
 
 # What Fedora's rpm does and Debian's does not: doc folders named after the package, brp-compress
