@@ -46,7 +46,7 @@ build_deb() {
     qx_in_root build "$dir" chroot "$dir/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
       ${TZ+"TZ=$TZ"} sh -euc 'cd "$0" && apt-get -qq update
       while read -r arch profile; do
-        set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" -P "$profile"
+        set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
         apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >/dev/null
         [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch && set -- "$@" -B; }
         dpkg-buildpackage -us -uc -J2 "$@" >"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
