@@ -42,13 +42,14 @@ build_deb() {
   tar -xzf "$source" -C "$dir/up$in"
   git archive --prefix=debian/ "$QX_COMMIT:debian" | tar -x -C "$dir/up$in/qxconsoleticker-$version"
   chmod -R u=rwX,go=rX "$dir/up$in/qxconsoleticker-$version/debian"
-  qx_targets | awk -v h="$host" -v t="$tested" '{ print $2, ($2 == h ? "-" : $2 == t ? "cross" : "cross,nocheck") }' |
+  qx_targets | awk -v h="$host" -v t="$tested" '{ print $2, $3, ($2 == h ? "-" : $2 == t ? "cross" : "cross,nocheck") }' |
     qx_in_root build "$dir" chroot "$dir/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
       ${TZ+"TZ=$TZ"} sh -euc 'cd "$0" && apt-get -qq update
-      while read -r arch profile; do
+      while read -r arch triplet profile; do
         set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
         apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >/dev/null
-        [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch && set -- "$@" -B; }
+        [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
+        case $profile in *nocheck) export DEB_BUILD_OPTIONS=nocheck ;; *) unset DEB_BUILD_OPTIONS ;; esac
         dpkg-buildpackage -us -uc -J2 "$@" >"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
       done' "$in/qxconsoleticker-$version" >&2 || fail "the .debs did not build"
   while read -r -u3 _ arch _; do
