@@ -27,10 +27,10 @@ build_source() {
 # The commit's debian/, with modes that ignore the umask, built as Debian's build machines build
 # it: in an overlay of Debian 12's build root that holds the cross compilers, as sbuild brings
 # them, and gets the Build-Depends alone (apt-get build-dep), in a folder named as this build's
-# scratch, with TZ the only variable that reaches it. amd64 builds natively and i386 as a cross build, each with its
-# tests, which i386 runs as an i386 machine would (qx_in_root); the others are cross builds
-# without. A foreign arch's shlibs come from scripts/sysroot.sh. A log fails on any warning, on
-# tests that did not all pass, and where blhc finds Debian's flags missing.
+# scratch, with TZ the only variable that reaches it. amd64 builds natively and i386 as a cross
+# build, each with its tests, which i386 runs as an i386 machine would (qx_in_root); the others
+# are cross builds without. A foreign arch's shlibs come from scripts/sysroot.sh. A log fails on
+# any warning, on tests that did not all pass, and where blhc finds Debian's flags missing.
 build_deb() {
   local dir=$work/deb-root tested=i386 in=/build/${work##*/} host arch log
   host=$(dpkg --print-architecture)
@@ -49,8 +49,8 @@ build_deb() {
         set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
         apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >/dev/null
         [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
-        case $profile in *nocheck) export DEB_BUILD_OPTIONS=nocheck ;; *) unset DEB_BUILD_OPTIONS ;; esac
-        dpkg-buildpackage -us -uc -J2 "$@" >"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
+        case $profile in *nocheck) o=nocheck ;; cross) o=crossbuildcanrunhostbinaries ;; *) o= ;; esac
+        DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
       done' "$in/qxconsoleticker-$version" >&2 || fail "the .debs did not build"
   while read -r -u3 _ arch _; do
     log=$dir/up$in/build-$arch.log
