@@ -3,10 +3,9 @@ include_guard(GLOBAL)
 
 # A foreign target's musl is not installed, as its version would have to match the host's:
 # scripts/sysroot.sh unpacks it into build/sysroot/<Debian arch>, or where QX_SYSROOTS says.
+cmake_path(SET QX_SYSROOTS NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../build/sysroot)
 if(DEFINED ENV{QX_SYSROOTS})
   set(QX_SYSROOTS $ENV{QX_SYSROOTS})
-else()
-  cmake_path(SET QX_SYSROOTS NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../build/sysroot)
 endif()
 
 # qx_targets(<out>): the name of every target, in the order of the list.
@@ -26,20 +25,19 @@ function(qx_target name prefix)
     message(FATAL_ERROR "QX_TARGET is '${name}'; the targets are: ${names}")
   endif()
   string(REGEX REPLACE " +" ";" row "${row}")
-  foreach(field IN ITEMS DEB_ARCH TRIPLET MUSL QEMU)
-    list(POP_FRONT row)
-    list(GET row 0 ${prefix}_${field})
-    set(${prefix}_${field} ${${prefix}_${field}} PARENT_SCOPE)
-  endforeach()
+  list(POP_FRONT row _ ${prefix}_DEB_ARCH ${prefix}_TRIPLET ${prefix}_MUSL ${prefix}_QEMU)
   find_path(${prefix}_MUSL_ROOT usr/lib/${${prefix}_MUSL}/libc.a
     PATHS / ${QX_SYSROOTS}/${${prefix}_DEB_ARCH} NO_DEFAULT_PATH NO_CACHE)
-  set(${prefix}_MUSL_ROOT ${${prefix}_MUSL_ROOT} PARENT_SCOPE)
+  return(PROPAGATE ${prefix}_DEB_ARCH ${prefix}_TRIPLET ${prefix}_MUSL ${prefix}_QEMU
+    ${prefix}_MUSL_ROOT)
 endfunction()
 
-# qx_target_tools(<name> <prefix>): qx_target's fields, <prefix>_EMULATOR (qemu-user for a
-# foreign target, else empty) and <prefix>_MISSING, each missing tool with what brings it.
+# qx_target_tools(<name> <prefix>): <prefix>_TRIPLET, <prefix>_EMULATOR (qemu-user for a foreign
+# target, else empty) and <prefix>_MISSING, each missing tool with what brings it.
 function(qx_target_tools name prefix)
   qx_target(${name} row)
+  set(${prefix}_TRIPLET ${row_TRIPLET})
+  set(${prefix}_EMULATOR "")
   set(missing "")
   find_program(${prefix}_CXX ${row_TRIPLET}-g++)
   if(NOT ${prefix}_CXX)
@@ -48,16 +46,13 @@ function(qx_target_tools name prefix)
   if(NOT row_MUSL_ROOT)
     list(APPEND missing "musl for ${row_DEB_ARCH} (scripts/sysroot.sh)")
   endif()
-  set(emulator "")
   if(NOT name STREQUAL CMAKE_HOST_SYSTEM_PROCESSOR)
     find_program(${prefix}_QEMU qemu-${row_QEMU}-static)
-    set(emulator ${${prefix}_QEMU})
-    if(NOT emulator)
+    set(${prefix}_EMULATOR ${${prefix}_QEMU})
+    if(NOT ${prefix}_QEMU)
       list(APPEND missing "qemu-${row_QEMU}-static (qemu-user-static)")
     endif()
   endif()
-  string(JOIN ", " missing ${missing})
-  set(${prefix}_EMULATOR ${emulator} PARENT_SCOPE)
-  set(${prefix}_MISSING "${missing}" PARENT_SCOPE)
-  set(${prefix}_TRIPLET ${row_TRIPLET} PARENT_SCOPE)
+  string(JOIN ", " ${prefix}_MISSING ${missing})
+  return(PROPAGATE ${prefix}_TRIPLET ${prefix}_EMULATOR ${prefix}_MISSING)
 endfunction()

@@ -54,8 +54,7 @@ install(CODE "
       COMMAND_ERROR_IS_FATAL ANY)
   endif()")
 
-set(QX_COMMANDS qxConsoleTicker qxelapsed)
-foreach(command IN LISTS QX_COMMANDS)
+foreach(command IN ITEMS qxConsoleTicker qxelapsed)
   install(FILES completions/${command}.bash RENAME ${command} DESTINATION ${QX_BASH_COMPLETION_DIR})
   install(FILES completions/_${command} DESTINATION ${QX_ZSH_COMPLETION_DIR})
   install(FILES completions/${command}.fish DESTINATION ${QX_FISH_COMPLETION_DIR})
