@@ -47,10 +47,10 @@ build_deb() {
       ${TZ+"TZ=$TZ"} sh -euc 'cd "$0" && apt-get -qq update
       while read -r arch triplet profile; do
         set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
-        apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >/dev/null
+        apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 || { cat "../build-$arch.log"; exit 1; }
         [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
         case $profile in *nocheck) o=nocheck ;; cross) o=crossbuildcanrunhostbinaries ;; *) o= ;; esac
-        DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
+        DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >>"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
       done' "$in/qxconsoleticker-$version" >&2 || fail "the .debs did not build"
   while read -r -u3 _ arch _; do
     log=$dir/up$in/build-$arch.log
