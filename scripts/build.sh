@@ -40,11 +40,13 @@ build_deb() {
   cp -a "$qx_sysroots" "$dir/up/sysroot"
   cp "$source" "$dir/up$in/qxconsoleticker_$version.orig.tar.gz"
   tar -xzf "$source" -C "$dir/up$in"
-  git archive --prefix=debian/ "$QX_COMMIT:debian" | tar -x -C "$dir/up$in/qxconsoleticker-$version"
-  chmod -R u=rwX,go=rX "$dir/up$in/qxconsoleticker-$version/debian"
+  git -c tar.umask=0022 archive --prefix=debian/ "$QX_COMMIT:debian" | tar -x -C "$dir/up$in/qxconsoleticker-$version"
+  # Dated by the commit, not by the clock that reprotest runs a year ahead: make in the root does
+  # not share it, and would see files from the future.
+  find "$dir/up$in/qxconsoleticker-$version/debian" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
   qx_targets | awk -v h="$host" -v t="$tested" '{ print $2, $3, ($2 == h ? "-" : $2 == t ? "cross" : "cross,nocheck") }' |
-    qx_in_root build "$dir" chroot "$dir/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
-      ${TZ+"TZ=$TZ"} sh -euc 'cd "$0" && apt-get -qq update
+    qx_in_root build "$dir" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive ${TZ+"TZ=$TZ"} \
+      chroot "$dir/root" sh -euc 'cd "$0" && apt-get -qq update
       while read -r arch triplet profile; do
         set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
         apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 || { cat "../build-$arch.log"; exit 1; }
