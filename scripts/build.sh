@@ -25,18 +25,16 @@ build_source() {
 }
 
 # The commit's debian/, with modes that ignore the umask, built as Debian's build machines build
-# it: in an overlay of Debian 12's build root that holds the cross compilers, as sbuild brings
-# them, and gets the Build-Depends alone (apt-get build-dep), in a folder named as this build's
-# scratch, with TZ the only variable that reaches it. amd64 builds natively and i386 as a cross
+# it (qx_debuild): in Debian 12's build root, which holds the cross compilers as sbuild brings
+# them, in a folder named as this build's scratch. amd64 builds natively and i386 as a cross
 # build, each with its tests, which i386 runs as an i386 machine would (qx_in_root); the others
-# are cross builds without. A foreign arch's shlibs come from scripts/sysroot.sh. A log fails on
-# any warning, on tests that did not all pass, and where blhc finds Debian's flags missing.
+# are cross builds without.
 build_deb() {
-  local dir=$work/deb-root tested=i386 in=/build/${work##*/} host arch log
+  local dir=$work/deb-root tested=i386 in=/build/${work##*/} host
   host=$(dpkg --print-architecture)
   qx_make_root build bookworm --variant=buildd --architectures="$(qx_targets | awk '{ print $2 }' | paste -sd ,)" \
     --include="$(qx_targets | awk -v h="$host" '$2 != h { printf "crossbuild-essential-%s,", $2 }')libstdc++6:$tested"
-  mkdir -p "$dir/up$in" "$dir/up/etc/apt" && cp "$qx_roots/build/etc/apt/sources.list" "$dir/up/etc/apt/"
+  mkdir -p "$dir/up$in"
   cp -a "$qx_sysroots" "$dir/up/sysroot"
   cp "$source" "$dir/up$in/qxconsoleticker_$version.orig.tar.gz"
   tar -xzf "$source" -C "$dir/up$in"
@@ -44,22 +42,8 @@ build_deb() {
   # Dated by the commit, not by the clock that reprotest runs a year ahead: make in the root does
   # not share it, and would see files from the future.
   find "$dir/up$in/qxconsoleticker-$version/debian" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-  qx_targets | awk -v h="$host" -v t="$tested" '{ print $2, $3, ($2 == h ? "-" : $2 == t ? "cross" : "cross,nocheck") }' |
-    qx_in_root build "$dir" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive ${TZ+"TZ=$TZ"} \
-      chroot "$dir/root" sh -euc 'cd "$0" && apt-get -qq update
-      while read -r arch triplet profile; do
-        set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
-        apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 || { cat "../build-$arch.log"; exit 1; }
-        [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
-        case $profile in *nocheck) o=nocheck ;; cross) o=crossbuildcanrunhostbinaries ;; *) o= ;; esac
-        DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >>"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
-      done' "$in/qxconsoleticker-$version" >&2 || fail "the .debs did not build"
-  while read -r -u3 _ arch _; do
-    log=$dir/up$in/build-$arch.log
-    blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build"
-    ! grep -i warning "$log" || fail "the $arch build warns"
-    [[ $arch != "$host" && $arch != "$tested" ]] || grep -q '^100% tests passed' "$log" || fail "the $arch build ran no tests"
-  done 3< <(qx_targets)
+  qx_debuild build "$dir" "$in/qxconsoleticker-$version" "$(qx_targets |
+    awk -v h="$host" -v t="$tested" '{ print $2, $3, ($2 == h ? "-" : $2 == t ? "cross" : "cross,nocheck") }')"
   cp "$dir/up$in/qxconsoleticker_$version.orig.tar.gz" "$dir/up$in/qxconsoleticker_$debver"{.dsc,.debian.tar.xz,_*.deb} "$dist/"
 }
 

@@ -132,16 +132,10 @@ check_deb() {
     unshare --mount --propagation private piuparts --existing-chroot="$qx_roots/$suite" --distribution="$suite" \
       --ignore=/var/cache/debconf/tmp.ci/ --no-upgrade-test "$dist/qxconsoleticker_${debver}_$host.deb" >"$tmp/piuparts.log" 2>&1 ||
       { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed on $suite"; }
-    # The source package as Debian 13's build machine builds it (Debian 12's, build.sh): in the
-    # root with its Build-Depends alone, its tests on, and no warning in the log.
+    # The source package as Debian 13's build machine builds it, tests on (Debian 12's: build.sh).
     [[ $suite != bookworm ]] || continue
-    mkdir -p "$tmp/build-$suite/up/etc/apt" && cp "$qx_roots/$suite/etc/apt/sources.list" "$tmp/build-$suite/up/etc/apt/"
-    dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/build-$suite/up/src" >/dev/null 2>&1
-    qx_in_root "$suite" "$tmp/build-$suite" chroot "$tmp/build-$suite/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-      DEBIAN_FRONTEND=noninteractive sh -euc 'cd /src && apt-get -qq update && apt-get -qq -y build-dep ./ >/dev/null &&
-      dpkg-buildpackage -us -uc -b' >"$tmp/build.log" 2>&1 || { tail -n 40 "$tmp/build.log"; fail "no build on $suite"; }
-    ! grep -i warning "$tmp/build.log" || fail "the build on $suite warns"
-    grep -q '^100% tests passed' "$tmp/build.log" || fail "the build on $suite ran no tests"
+    dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/build-$suite/up/src/q" >/dev/null 2>&1
+    qx_debuild "$suite" "$tmp/build-$suite" /src/q "$host - -"
   done
   echo "lintian clean; each .deb's binary at frozen instants; on ${suites[*]}: autopkgtest, piuparts; on trixie, the build from its Build-Depends alone, tests on"
 }

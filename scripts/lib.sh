@@ -47,6 +47,33 @@ qx_in_root() {
   wait "$pid"
 }
 
+# qx_debuild ROOT DIR TREE PLAN: the source tree DIR/up/TREE built as ROOT's build machine builds
+# it, once for each PLAN line "arch triplet profiles": profiles "-" build natively, with the
+# source package; others are cross builds of the .debs alone, with the foreign shlibs from
+# /sysroot/<arch>. apt-get build-dep gives the root the Build-Depends alone, and of the
+# environment only TZ reaches the build. Each log, TREE/../build-<arch>.log, fails on a warning,
+# where blhc finds Debian's flags missing, and unless the profiles say nocheck, on tests that did
+# not all pass.
+qx_debuild() {
+  local arch profile log
+  mkdir -p "$2/up/etc/apt" && cp "$qx_roots/$1/etc/apt/sources.list" "$2/up/etc/apt/"
+  qx_in_root "$1" "$2" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive ${TZ+"TZ=$TZ"} \
+    chroot "$2/root" sh -euc 'cd "$0" && apt-get -qq update
+    echo "$1" | while read -r arch triplet profile; do
+      set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
+      apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 || { cat "../build-$arch.log"; exit 1; }
+      [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
+      case $profile in *nocheck) o=nocheck ;; cross) o=crossbuildcanrunhostbinaries ;; *) o= ;; esac
+      DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >>"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
+    done' "$3" "$4" >&2 || fail "no build in the $1 root"
+  while read -r arch _ profile; do
+    log=$2/up$3/../build-$arch.log
+    blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build in the $1 root"
+    ! grep -i warning "$log" || fail "the $arch build in the $1 root warns"
+    [[ $profile == *nocheck ]] || grep -q '^100% tests passed' "$log" || fail "the $arch build in the $1 root ran no tests"
+  done <<<"$4"
+}
+
 # The version from project(); summary, description and maintainer from debian/control; the
 # licence's SPDX name from LICENSE.
 qx_version() { sed -n '/^project(/,/)/s/^ *VERSION \([0-9.]*\)$/\1/p' "$qx_root/CMakeLists.txt"; }
