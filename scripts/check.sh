@@ -134,7 +134,8 @@ check_deb() {
       { tail -n 30 "$tmp/piuparts.log"; fail "piuparts failed on $suite"; }
     # The source package as Debian 13's build machine builds it, tests on (Debian 12's: build.sh).
     [[ $suite != bookworm ]] || continue
-    dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/build-$suite/up/src/q" >/dev/null 2>&1
+    mkdir -p "$tmp/build-$suite/up/src"
+    dpkg-source -x "$dist/qxconsoleticker_$debver.dsc" "$tmp/build-$suite/up/src/q" >/dev/null 2>&1 || fail "dpkg-source -x failed"
     qx_debuild "$suite" "$tmp/build-$suite" /src/q "$host - -"
   done
   echo "lintian clean; each .deb's binary at frozen instants; on ${suites[*]}: autopkgtest, piuparts; on trixie, the build from its Build-Depends alone, tests on"
