@@ -27,8 +27,8 @@ build_source() {
 # The commit's debian/, with modes that ignore the umask, built as Debian's build machines build
 # it (qx_debuild): in Debian 12's build root, which holds the cross compilers as sbuild brings
 # them, in a folder named as this build's scratch. amd64 builds natively and i386 as a cross
-# build, each with its tests, which i386 runs as an i386 machine would (qx_in_root); the others
-# are cross builds without.
+# build, each with its tests, which i386 runs as an i386 machine would (qx_in_root), with the
+# i386 C++ runtime that its build-essential would bring; the others are cross builds without.
 build_deb() {
   local dir=$work/deb-root tested=i386 in=/build/${work##*/} host
   host=$(dpkg --print-architecture)
