@@ -32,7 +32,7 @@ build_source() {
 build_deb() {
   local dir=$work/deb-root tested=i386 in=/build/${work##*/} host
   host=$(dpkg --print-architecture)
-  qx_make_root build bookworm --variant=buildd --architectures="$(qx_targets | awk '{ print $2 }' | paste -sd ,)" \
+  qx_make_root build bookworm --variant=buildd --skip=cleanup/apt/lists --architectures="$(qx_targets | awk '{ print $2 }' | paste -sd ,)" \
     --include="$(qx_targets | awk -v h="$host" '$2 != h { printf "crossbuild-essential-%s,", $2 }')libstdc++6:$tested"
   mkdir -p "$dir/up$in"
   cp -a "$qx_sysroots" "$dir/up/sysroot"

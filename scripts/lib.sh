@@ -50,18 +50,20 @@ qx_in_root() {
 # qx_debuild ROOT DIR TREE PLAN: the source tree DIR/up/TREE built as ROOT's build machine builds
 # it, once for each PLAN line "arch triplet profiles": profiles "-" build natively, with the
 # source package; others are cross builds of the .debs alone, with the foreign shlibs from
-# /sysroot/<arch>. apt-get build-dep gives the root the Build-Depends alone, and of the
-# environment only TZ reaches the build. Each log, TREE/../build-<arch>.log, fails on a warning,
+# /sysroot/<arch>. apt-get build-dep gives the root the Build-Depends alone, once a day updating
+# its lists, and of the environment only TZ reaches the build. Each log, TREE/../build-<arch>.log, fails on a warning,
 # where blhc finds Debian's flags missing, and unless the profiles say nocheck, on tests that did
 # not all pass.
 qx_debuild() {
   local arch profile log
   mkdir -p "$2/up/etc/apt" && cp "$qx_roots/$1/etc/apt/sources.list" "$2/up/etc/apt/"
   qx_in_root "$1" "$2" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive ${TZ+"TZ=$TZ"} \
-    chroot "$2/root" sh -euc 'cd "$0" && apt-get -qq update
+    chroot "$2/root" sh -euc 'cd "$0"
+    find /var/lib/apt/lists -name "*Release" -mmin -1440 | grep -q . || apt-get -qq update
     echo "$1" | while read -r arch triplet profile; do
-      set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" --build-profiles="$profile"
-      apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 || { cat "../build-$arch.log"; exit 1; }
+      set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" -P"$profile"
+      dpkg-checkbuilddeps "$@" 2>/dev/null || apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 ||
+        { cat "../build-$arch.log"; exit 1; }
       [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
       case $profile in *nocheck) o=nocheck ;; cross) o=crossbuildcanrunhostbinaries ;; *) o= ;; esac
       DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >>"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
