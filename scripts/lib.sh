@@ -12,39 +12,48 @@ fail() { echo "${0##*/}: $*" >&2; exit 1; }
 # Throwaway Debian roots, each made once into qx_roots by mmdebstrap and then only read.
 qx_roots=${QX_ROOTS:-${XDG_CACHE_HOME:-$HOME/.cache}/qxconsoleticker}
 
-# qx_make_root NAME SUITE MMDEBSTRAP-OPTION...: qx_roots/NAME, unless it is there; a killed run
-# leaves no mount (unshare) and no half root.
+# qx_make_root NAME SUITE MMDEBSTRAP-OPTION...: qx_roots/NAME, made again where it was made with
+# other arguments; a killed run leaves no mount (unshare) and no half root.
 qx_make_root() {
-  [[ ! -d $qx_roots/$1 ]] || return 0
-  rm -rf "$qx_roots/$1.part" && mkdir -p "$qx_roots"
+  [[ $(cat "$qx_roots/$1.args" 2>/dev/null) != "${*:2}" || ! -d $qx_roots/$1 ]] || return 0
+  rm -rf "${qx_roots:?}/$1" "$qx_roots/$1.part" && mkdir -p "$qx_roots"
   TMPDIR=$qx_roots unshare --mount --propagation private mmdebstrap --quiet --mode=root "${@:3}" \
     --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr "$2" "$qx_roots/$1.part" || fail "mmdebstrap made no $1 root"
-  mv "$qx_roots/$1.part" "$qx_roots/$1"
+  mv "$qx_roots/$1.part" "$qx_roots/$1" && echo "${*:2}" >"$qx_roots/$1.args"
 }
 
 # qx_in_root ROOT DIR COMMAND...: COMMAND with DIR/root an overlay of qx_roots/ROOT that writes to
-# DIR/up, in user, mount and pid namespaces of its own: no run, nor one killed at any point,
-# leaves a package, mount, process or binfmt_misc entry in this system. The user namespace maps
-# the ids 0-65535 onto themselves, as a root's packages need, once it exists. Its apt sees no
-# archive unless DIR/up brings a sources.list. Its own binfmt_misc runs i386 programs by qemu-user
-# (this kernel runs none, and Debian's qemu registers none on amd64); P keeps their argument 0.
+# DIR/up, in user, mount and pid namespaces of its own, which die with this shell: no run, nor
+# one killed at any point, leaves a package, mount or process in this system.
+# The user namespace maps the ids 0-65535 onto themselves, as a root's packages need, once it
+# exists. Its apt sees no archive unless DIR/up brings a sources.list. Where the kernel gives the
+# namespace a binfmt_misc of its own (Linux 6.7), that runs i386 programs by qemu-user, for a
+# kernel that runs none itself; P keeps their argument 0.
 qx_in_root() {
-  local pid magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local pid status=0 magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
   mkdir -p "$2"/{up/etc/apt,work,root}
   [[ -e $2/up/etc/apt/sources.list ]] || : >"$2/up/etc/apt/sources.list"
-  unshare --user --mount --propagation private --pid --fork --kill-child sh -euc '
-    until grep -q . /proc/self/uid_map; do sleep 0.01; done
+  # unshare dies with this shell, and the namespace with unshare; the command is set up so only
+  # once it has gained its capabilities at exec, which would clear an earlier setting.
+  setpriv --pdeathsig KILL unshare --user --mount --propagation private --pid --fork sh -euc '
+    until grep -q . /proc/self/gid_map; do sleep 0.01; done
     mount -t overlay overlay -o "lowerdir=$0,upperdir=$1/up,workdir=$1/work,userxattr" "$1/root"
     for f in null zero full random urandom; do mount --bind "/dev/$f" "$1/root/dev/$f"; done
     mount -t proc proc "$1/root/proc"
-    mount -t binfmt_misc binfmt_misc "$1/root/proc/sys/fs/binfmt_misc"
-    printf "%s\n" "$2" >"$1/root/proc/sys/fs/binfmt_misc/register"
-    shift 2 && exec "$@"' "$qx_roots/$1" "$2" ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:PF" "${@:3}" &
+    if mount -t binfmt_misc binfmt_misc "$1/root/proc/sys/fs/binfmt_misc" 2>/dev/null; then
+      printf "%s\n" "$2" >"$1/root/proc/sys/fs/binfmt_misc/register"
+    fi
+    shift 2 && exec setpriv --pdeathsig KILL -- "$@"' \
+    "$qx_roots/$1" "$2" ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:PF" "${@:3}" &
   pid=$!
   until [[ $(readlink "/proc/$pid/ns/user") != "$(readlink /proc/self/ns/user)" ]]; do sleep 0.01; done
-  { echo 0 0 65536 >"/proc/$pid/uid_map" && echo 0 0 65536 >"/proc/$pid/gid_map"; } || kill "$pid"
-  wait "$pid"
+  { echo 0 0 65536 >"/proc/$pid/uid_map" && echo 0 0 65536 >"/proc/$pid/gid_map"; } || kill -KILL "$pid"
+  # The namespace's first process, the command, ignores SIGINT and SIGTERM, as pid 1 does.
+  trap 'kill -KILL "$pid"' INT TERM
+  wait "$pid" || status=$?
+  trap - INT TERM
+  return "$status"
 }
 
 # qx_debuild ROOT DIR TREE PLAN: the source tree DIR/up/TREE built as ROOT's build machine builds
@@ -60,14 +69,14 @@ qx_debuild() {
   qx_in_root "$1" "$2" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive ${TZ+"TZ=$TZ"} \
     chroot "$2/root" sh -euc 'cd "$0"
     find /var/lib/apt/lists -name "*Release" -mmin -1440 | grep -q . || apt-get -qq update
-    echo "$1" | while read -r arch triplet profile; do
+    echo "$1" | while read -r arch triplet profile; do (
       set -- -a "$arch" && [ "$profile" = - ] || set -- "$@" -P"$profile"
       dpkg-checkbuilddeps "$@" 2>/dev/null || apt-get -qq -y -o Dpkg::Use-Pty=0 "$@" build-dep ./ >"../build-$arch.log" 2>&1 ||
         { cat "../build-$arch.log"; exit 1; }
       [ "$profile" = - ] || { export QX_SYSROOT=/sysroot/$arch CC=$triplet-gcc && set -- "$@" -B; }
       case $profile in *nocheck) o=nocheck ;; cross) o=crossbuildcanrunhostbinaries ;; *) o= ;; esac
       DEB_BUILD_OPTIONS=$o dpkg-buildpackage -us -uc -J2 "$@" >>"../build-$arch.log" 2>&1 || { tail -n 40 "../build-$arch.log"; exit 1; }
-    done' "$3" "$4" >&2 || fail "no build in the $1 root"
+    ) done' "$3" "$4" >&2 || fail "no build in the $1 root"
   while read -r arch _ profile; do
     log=$2/up$3/../build-$arch.log
     blhc --all "$log" || fail "blhc: Debian's flags are missing from the $arch build in the $1 root"
