@@ -27,8 +27,8 @@ qx_make_root() {
 # one killed at any point, leaves a package, mount or process in this system.
 # The user namespace maps the ids 0-65535 onto themselves, as a root's packages need, once it
 # exists. Its apt sees no archive unless DIR/up brings a sources.list. Where the kernel gives the
-# namespace a binfmt_misc of its own (Linux 6.7), that runs i386 programs by qemu-user, for a
-# kernel that runs none itself; P keeps their argument 0.
+# namespace a binfmt_misc of its own (Linux 6.7), that runs i386 programs by qemu-user, so that
+# they run on a kernel that runs none itself; P keeps their argument 0.
 qx_in_root() {
   local pid status=0 magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
@@ -60,9 +60,9 @@ qx_in_root() {
 # it, once for each PLAN line "arch triplet profiles": profiles "-" build natively, with the
 # source package; others are cross builds of the .debs alone, with the foreign shlibs from
 # /sysroot/<arch>. apt-get build-dep gives the root the Build-Depends alone, once a day updating
-# its lists, and of the environment only TZ reaches the build. Each log, TREE/../build-<arch>.log, fails on a warning,
-# where blhc finds Debian's flags missing, and unless the profiles say nocheck, on tests that did
-# not all pass.
+# its lists, and of the environment only TZ reaches the build. Each log, TREE/../build-<arch>.log,
+# fails on a warning, where blhc finds Debian's flags missing, and unless the profiles say
+# nocheck, on tests that did not all pass.
 qx_debuild() {
   local arch profile log
   mkdir -p "$2/up/etc/apt" && cp "$qx_roots/$1/etc/apt/sources.list" "$2/up/etc/apt/"
